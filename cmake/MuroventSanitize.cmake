@@ -1,0 +1,10 @@
+# Sanitizer builds: the whole suite runs under ASan+UBSan, the library's thread tests under TSan.
+if(MUROVENT_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+elseif(MUROVENT_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT MUROVENT_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "MUROVENT_SANITIZE must be empty, 'address' or 'thread'")
+endif()

@@ -1,0 +1,38 @@
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [LABELS l...] [TIMEOUT s])
+#
+# Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
+# host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input.
+# Tests without X run with Qt's offscreen platform.
+set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
+set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
+
+function(mv_add_test)
+  cmake_parse_arguments(T "X;TRAY;PULSE" "NAME;TONE;TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  set(flags)
+  if(T_X)
+    list(APPEND flags --x)
+  endif()
+  if(T_TRAY)
+    list(APPEND flags --tray)
+  endif()
+  if(T_PULSE)
+    list(APPEND flags --pulse)
+  endif()
+  if(T_TONE)
+    list(APPEND flags --tone ${T_TONE})
+  endif()
+  add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
+  set(env
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
+    "LSAN_OPTIONS=suppressions=${MUROVENT_SUPPRESSIONS}/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${MUROVENT_SUPPRESSIONS}/tsan.supp")
+  if(NOT T_X AND NOT T_TRAY)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES
+    ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+endfunction()

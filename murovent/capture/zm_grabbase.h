@@ -1,0 +1,18 @@
+#pragma once
+
+// Delivery callback of a capture source: (bytes, byte count) -> accepted. The receiver copies
+// what it accepts; the bytes stay the source's and are reused after the call returns.
+typedef bool (*DeliverFunc)(const char* bytes, int count);
+
+// The interface every capture source (screen, microphone, system sound) implements.
+class ZMGrabBase
+{
+public:
+    virtual ~ZMGrabBase() = default;
+    virtual void start() = 0;
+    virtual void stop() = 0;
+    virtual void pause() = 0;
+    virtual void resume() = 0;
+
+    DeliverFunc m_callback = nullptr;
+};
