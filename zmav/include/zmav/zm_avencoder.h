@@ -1,0 +1,121 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include <zmav/zm_avbase.h>
+#include <zmav/zm_movie_info.h>
+#include <zmav/zmav_export.h>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+struct SwrContext;
+
+namespace ZM {
+
+class ZM_PictureConverter;
+
+// One recording's FFmpeg side: the MP4 container and its file, H.264 video (libx264,
+// "ultrafast"/"zerolatency") as stream 0 and AAC audio as stream 1.
+//
+// Threading: init on one thread, then writeVideoFrame/writeAudioFrame on one (encoding)
+// thread, then uninit after that thread ended. The clocks and counters are atomics and may be
+// read from any thread.
+class ZMAV_EXPORT ZM_AVEncoder : public ZM_AVBase {
+public:
+    explicit ZM_AVEncoder(ZM_AVEnum flags);
+    ~ZM_AVEncoder() override;
+
+    // Creates container, streams, codecs and the output file and writes the header.
+    // Throws std::string (text beginning with "@ ") on any failure; the encoder is then left
+    // partly built, and uninit()/the destructor release it without writing a trailer.
+    void init(ZM_MovieInfo* info);
+
+    // Converts and encodes one picture (exactly one picture's bytes, else ignored without
+    // using a slot), or fills one frame slot when data is null or len is 0: a repeat of the
+    // previous picture for the first frameRate + 30 slots, afterwards an empty slot that
+    // advances the video clock without writing anything.
+    void writeVideoFrame(const unsigned char* data, int len);
+
+    // Encodes interleaved signed 16-bit PCM of any length, in pieces of at most one codec
+    // frame (channels x 2048 bytes).
+    void writeAudioFrame(const unsigned char* data, int len);
+
+    // Encodes one piece of at most one codec frame. A short piece is held until the frame is
+    // complete (or, at uninit, encoded as the short last frame), so the AAC encoder only ever
+    // sees whole 1024-sample frames in the middle of the stream.
+    void writeAudioFrame_pri(const unsigned char* data, int len);
+
+    // Drains the encoders, writes the trailer (only if the header was written), closes the
+    // codecs and the file. Later calls do nothing.
+    void uninit();
+
+    bool hasAudio() const { return (m_flags & ZM_AUDIO) != 0; }
+    bool hasVideo() const { return (m_flags & ZM_VIDEO) != 0; }
+    ZM_AVEnum flags() const { return m_flags; }
+    bool isOpen() const { return m_context != nullptr; }
+
+    // Stream clocks in seconds: video = frame slots filled x 1/frameRate (empty slots
+    // included); audio = AAC packets written x 1024 / audioSampleRate.
+    double videoTime() const;
+    double audioTime() const;
+
+    uint32_t frameSlots() const { return m_frameSlots.load(); }
+    int videoPackets() const { return m_videoPackets.load(); }
+    int audioPackets() const { return m_audioPackets.load(); }
+    // Codec frames handed to the AAC encoder (a held short piece is not counted yet).
+    int audioFrames() const { return m_audioFrames.load(); }
+
+private:
+    void openContainer(const ZM_MovieInfo& info);
+    void openVideo(const ZM_MovieInfo& info);
+    void openAudio(const ZM_MovieInfo& info);
+    void openFile();
+    bool encodeVideo(AVFrame* picture);
+    bool encodeAudio(const unsigned char* data, int samples);
+    void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
+    void drain(AVStream* stream, AVCodecContext* codec);
+    void flushHeldAudio();
+    void release();
+    int audioFrameBytes() const;
+
+    ZM_AVEnum m_flags;
+    int m_width;
+    int m_height;
+    int m_frameRate;
+    int m_audioSampleRate;
+    int m_channels;
+    int m_srcBytes;
+
+    AVFormatContext* m_context;
+    ZM_PictureConverter* m_converter;
+    AVStream* m_videoStream;
+    AVCodecContext* m_videoCodec;
+    AVStream* m_audioStream;
+    AVCodecContext* m_audioCodec;
+    SwrContext* m_resampler;
+    AVFrame* m_audioFrame;
+    AVPacket* m_packet;
+    std::vector<unsigned char> m_heldAudio;
+    bool m_fileOpen;
+    bool m_headerWritten;
+
+    std::atomic<uint32_t> m_frameSlots;
+    std::atomic<int> m_videoPackets;
+    std::atomic<int> m_audioPackets;
+    std::atomic<int> m_audioFrames;
+};
+
+// Sets the codec's private options "preset" "ultrafast" and "tune" "zerolatency" (an encoder
+// without them ignores them).
+ZMAV_EXPORT void fastRealTime(AVCodecContext* codec);
+
+// Close (free) a codec context and null the pointer.
+ZMAV_EXPORT void close_video(AVCodecContext** codec);
+ZMAV_EXPORT void close_audio(AVCodecContext** codec);
+
+} // namespace ZM
