@@ -1,0 +1,72 @@
+#pragma once
+
+#include <zmav/queue_producer_consumer.h>
+#include <zmav/zmav_export.h>
+
+#include <memory>
+
+namespace ZM {
+
+// One chunk handed in by a producer: an owned copy of its bytes, or nothing (len 0) when
+// the producer passed no data.
+struct PoolItem {
+    std::unique_ptr<unsigned char[]> data;
+    int len = 0;
+};
+
+// Process-wide bounded intake between one capture thread and the encoding thread. Producers
+// hand in chunks that are copied; the consumer takes whole items or an exact byte count
+// regrouped across items. ID only tells the two pools apart, N is the number of slots.
+template <int ID, int N>
+class ZMAV_EXPORT ZMPacketPool {
+public:
+    enum ReadResult { ReadOk = 0, ReadClosed = 2, ReadBadCount = 3 };
+
+    static ZMPacketPool& instance();
+
+    // Producer side: copies nbytes from data (null data queues an empty item). False when the
+    // pool is closed, nbytes is negative or, without blocking, all N slots are taken.
+    bool writenBytes(const unsigned char* data, int nbytes, bool block);
+
+    // Consumer side: fills dst with exactly n bytes; ReadClosed abandons a partial fill.
+    int readnBytes(unsigned char* dst, int n);
+    // Consumer side: one whole item; the queue's result code (0 taken, 1 empty, 2 closed).
+    int takeItem(std::unique_ptr<PoolItem>& out, bool block);
+
+    // Opening and closing the intake; closing releases blocked callers within 20 ms.
+    void open();
+    void close();
+    bool isClosed() const;
+    // Drops the partly read item and everything still queued. Only while no producer and no
+    // consumer is inside the pool: between two recordings.
+    void discardAll();
+    // Drops only the partly read item.
+    void discardSegment();
+    int queuedCount();
+
+private:
+    // The unread rest of the item being read byte-wise.
+    struct Segment {
+        int left = 0;
+        int pos = 0;
+        std::unique_ptr<unsigned char[]> buf;
+    };
+
+    ZMPacketPool();
+    ~ZMPacketPool();
+    ZMPacketPool(const ZMPacketPool&) = delete;
+    ZMPacketPool& operator=(const ZMPacketPool&) = delete;
+
+    int copyFromSegment(unsigned char* dst, int n);
+
+    std::unique_ptr<queue_producer_consumer> m_queue;
+    Segment m_seg;
+};
+
+using AudioPool = ZMPacketPool<0, 16>;
+using VideoPool = ZMPacketPool<1, 5>;
+
+extern template class ZMPacketPool<0, 16>;
+extern template class ZMPacketPool<1, 5>;
+
+} // namespace ZM

@@ -1,0 +1,151 @@
+#include <zmav/zm_packetpool.h>
+
+#include <cassert>
+#include <cstring>
+
+namespace ZM {
+
+template <int ID, int N>
+ZMPacketPool<ID, N>::ZMPacketPool() : m_queue(std::make_unique<queue_producer_consumer>(N))
+{
+}
+
+template <int ID, int N>
+ZMPacketPool<ID, N>::~ZMPacketPool()
+{
+    close();
+    discardAll();
+}
+
+template <int ID, int N>
+ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
+{
+    static ZMPacketPool pool;
+    return pool;
+}
+
+template <int ID, int N>
+bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, bool block)
+{
+    if (m_queue->isExit() || nbytes < 0)
+        return false;
+    auto item = std::make_unique<PoolItem>();
+    if (data && nbytes > 0) {
+        item->data = std::make_unique<unsigned char[]>(static_cast<size_t>(nbytes));
+        std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
+        item->len = nbytes;
+    }
+    if (m_queue->enqueue(item.get(), block) != queue_producer_consumer::Ok)
+        return false;
+    item.release(); // the queue holds it now
+    return true;
+}
+
+template <int ID, int N>
+int ZMPacketPool<ID, N>::takeItem(std::unique_ptr<PoolItem>& out, bool block)
+{
+    void* raw = nullptr;
+    int rc = m_queue->dequeue(&raw, block);
+    out.reset(static_cast<PoolItem*>(raw));
+    return rc;
+}
+
+// Serves as much of n as the held segment has; frees it once it is used up.
+template <int ID, int N>
+int ZMPacketPool<ID, N>::copyFromSegment(unsigned char* dst, int n)
+{
+    assert(m_seg.left >= 0);
+    int take = m_seg.left < n ? m_seg.left : n;
+    if (take > 0) {
+        std::memcpy(dst, m_seg.buf.get() + m_seg.pos, static_cast<size_t>(take));
+        m_seg.pos += take;
+        m_seg.left -= take;
+    }
+    if (m_seg.left == 0)
+        discardSegment();
+    return take;
+}
+
+template <int ID, int N>
+int ZMPacketPool<ID, N>::readnBytes(unsigned char* dst, int n)
+{
+    if (n <= 0)
+        return ReadBadCount;
+    int filled = copyFromSegment(dst, n);
+    while (filled < n) {
+        if (m_queue->isExit())
+            return ReadClosed;
+        std::unique_ptr<PoolItem> item;
+        int rc = takeItem(item, true);
+        if (rc == queue_producer_consumer::Closed)
+            return ReadClosed;
+        if (rc != queue_producer_consumer::Ok || item->len == 0)
+            continue;
+        int need = n - filled;
+        int take = item->len < need ? item->len : need;
+        std::memcpy(dst + filled, item->data.get(), static_cast<size_t>(take));
+        filled += take;
+        if (take < item->len) {
+            m_seg.buf = std::move(item->data);
+            m_seg.pos = take;
+            m_seg.left = item->len - take;
+        }
+    }
+    return ReadOk;
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::open()
+{
+    m_queue->setExit(false);
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::close()
+{
+    m_queue->setExit(true);
+}
+
+template <int ID, int N>
+bool ZMPacketPool<ID, N>::isClosed() const
+{
+    return m_queue->isExit();
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::discardSegment()
+{
+    m_seg = Segment();
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::discardAll()
+{
+    discardSegment();
+    void* raw = nullptr;
+    while (m_queue->takeRemaining(&raw) == queue_producer_consumer::Ok)
+        delete static_cast<PoolItem*>(raw);
+}
+
+template <int ID, int N>
+int ZMPacketPool<ID, N>::queuedCount()
+{
+    return m_queue->fullValue();
+}
+
+template class ZMPacketPool<0, 16>;
+template class ZMPacketPool<1, 5>;
+
+namespace {
+// Both pools exist from the moment the library is loaded, before any capture thread runs, so
+// their creation never races with a first use.
+struct PoolsAtLoad {
+    PoolsAtLoad()
+    {
+        AudioPool::instance();
+        VideoPool::instance();
+    }
+} s_poolsAtLoad;
+} // namespace
+
+} // namespace ZM
