@@ -1,0 +1,422 @@
+#include <zmav/zm_avencoder.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "zm_pictureconverter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace ZM {
+
+namespace {
+
+[[noreturn]] void fail(const char* message)
+{
+    throw std::string(message);
+}
+
+bool supportsSampleFormat(const AVCodec* codec, AVSampleFormat format)
+{
+    for (const AVSampleFormat* f = codec->sample_fmts; f && *f != AV_SAMPLE_FMT_NONE; ++f)
+        if (*f == format)
+            return true;
+    return false;
+}
+
+// Encoders that need planar float (FFmpeg's own AAC) get their first listed format.
+AVSampleFormat encoderSampleFormat(const AVCodec* codec)
+{
+    if (!codec->sample_fmts || supportsSampleFormat(codec, AV_SAMPLE_FMT_S16))
+        return AV_SAMPLE_FMT_S16;
+    return codec->sample_fmts[0];
+}
+
+void openCodec(AVCodecContext* codec, const char* openError)
+{
+    AVDictionary* options = nullptr;
+    const int ret = avcodec_open2(codec, codec->codec, &options);
+    const int left = av_dict_count(options);
+    av_dict_free(&options);
+    if (ret < 0)
+        fail(openError);
+    if (left != 0)
+        fail("@ av_dict_count() != 0");
+}
+
+} // namespace
+
+void fastRealTime(AVCodecContext* codec)
+{
+    if (!codec || !codec->priv_data)
+        return;
+    av_opt_set(codec->priv_data, "preset", "ultrafast", 0);
+    av_opt_set(codec->priv_data, "tune", "zerolatency", 0);
+}
+
+void close_video(AVCodecContext** codec)
+{
+    avcodec_free_context(codec);
+}
+
+void close_audio(AVCodecContext** codec)
+{
+    avcodec_free_context(codec);
+}
+
+ZM_AVEncoder::ZM_AVEncoder(ZM_AVEnum flags)
+    : m_flags(flags)
+    , m_width(0)
+    , m_height(0)
+    , m_frameRate(0)
+    , m_audioSampleRate(0)
+    , m_channels(2)
+    , m_srcBytes(0)
+    , m_context(nullptr)
+    , m_converter(nullptr)
+    , m_videoStream(nullptr)
+    , m_videoCodec(nullptr)
+    , m_audioStream(nullptr)
+    , m_audioCodec(nullptr)
+    , m_resampler(nullptr)
+    , m_audioFrame(nullptr)
+    , m_packet(nullptr)
+    , m_fileOpen(false)
+    , m_headerWritten(false)
+    , m_frameSlots(0)
+    , m_videoPackets(0)
+    , m_audioPackets(0)
+    , m_audioFrames(0)
+{
+}
+
+ZM_AVEncoder::~ZM_AVEncoder()
+{
+    uninit();
+}
+
+void ZM_AVEncoder::init(ZM_MovieInfo* info)
+{
+    if (!info || info->save_path[0] == '\0')
+        fail("@ init(...)  filename is empty");
+    if (m_context)
+        fail("@ init(...) called twice");
+    m_width = info->width;
+    m_height = info->height;
+    m_frameRate = info->frameRate;
+    m_audioSampleRate = info->audioSampleRate;
+    m_channels = info->channels;
+
+    openContainer(*info);
+    if (hasVideo())
+        openVideo(*info);
+    if (hasAudio())
+        openAudio(*info);
+    openFile();
+    if (avformat_write_header(m_context, nullptr) < 0)
+        fail("@ avformat_write_header(...) error !");
+    m_headerWritten = true;
+}
+
+void ZM_AVEncoder::openContainer(const ZM_MovieInfo& info)
+{
+    m_context = avformat_alloc_context();
+    if (!m_context)
+        fail("@ avformat_alloc_context(...) is NULL");
+    // The record's path need not be terminated when all 128 bytes are used.
+    const std::string path(info.save_path, strnlen(info.save_path, sizeof info.save_path));
+    m_context->url = av_strdup(path.c_str());
+    m_context->oformat = av_guess_format(nullptr, path.c_str(), nullptr);
+    if (!m_context->url || !m_context->oformat)
+        fail("@ av_guess_format(...) is NULL");
+    m_context->bit_rate = info.videoBitRate;
+    m_packet = av_packet_alloc();
+    if (!m_packet)
+        fail("@ av_packet_alloc() is NULL");
+}
+
+void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
+{
+    if (m_frameRate < 1)
+        fail("@ frameRate < 1");
+    const int srcFormat = getFrameFormat(info);
+    ZM_AVBase::init(m_width, m_height, srcFormat, AV_PIX_FMT_YUV420P);
+    m_srcBytes = av_image_get_buffer_size(AVPixelFormat(srcFormat), m_width, m_height, 1);
+    // Repeats of a slot before the first picture show black rather than stale memory.
+    const ptrdiff_t linesizes[4] = {m_dstFrame->linesize[0], m_dstFrame->linesize[1],
+                                    m_dstFrame->linesize[2], 0};
+    av_image_fill_black(m_dstFrame->data, linesizes, AV_PIX_FMT_YUV420P, AVCOL_RANGE_MPEG, m_width,
+                        m_height);
+    m_converter = new ZM_PictureConverter(srcFormat, m_width, m_height);
+
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+    if (!codec)
+        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
+    if (!codec)
+        fail("@: can't find  AV_CODEC_ID_H264  codec!");
+    m_videoStream = avformat_new_stream(m_context, nullptr);
+    m_videoCodec = avcodec_alloc_context3(codec);
+    if (!m_videoStream || !m_videoCodec)
+        fail("@: can't new video stream .");
+
+    AVCodecContext* c = m_videoCodec;
+    c->codec_id = AV_CODEC_ID_H264;
+    c->width = m_width;
+    c->height = m_height;
+    c->bit_rate = info.videoBitRate;
+    c->gop_size = info.gopSize;
+    c->time_base = AVRational{1, m_frameRate};
+    c->framerate = AVRational{m_frameRate, 1};
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    m_videoStream->time_base = c->time_base;
+    if (m_context->oformat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    fastRealTime(c);
+    openCodec(c, "@ avcodec_open2(...) error ! (video)");
+    if (avcodec_parameters_from_context(m_videoStream->codecpar, c) < 0)
+        fail("@ avcodec_parameters_from_context(...) error ! (video)");
+}
+
+void ZM_AVEncoder::openAudio(const ZM_MovieInfo& info)
+{
+    if (m_context->oformat->audio_codec != AV_CODEC_ID_AAC)
+        fail("@: the container's audio codec is not AAC");
+    const AVCodec* codec = avcodec_find_encoder_by_name("aac");
+    if (!codec)
+        codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
+    if (!codec)
+        fail("@: can't find  AV_CODEC_ID_AAC  codec!");
+    m_audioStream = avformat_new_stream(m_context, nullptr);
+    m_audioCodec = avcodec_alloc_context3(codec);
+    if (!m_audioStream || !m_audioCodec)
+        fail("@: can't new audio stream .");
+    if (m_channels < 1 || m_audioSampleRate < 1)
+        fail("@ audio channels and sample rate must be positive");
+
+    AVCodecContext* c = m_audioCodec;
+    c->codec_id = AV_CODEC_ID_AAC;
+    c->codec_type = AVMEDIA_TYPE_AUDIO;
+    c->bit_rate = info.audioBitRate;
+    c->sample_fmt = encoderSampleFormat(codec);
+    av_channel_layout_default(&c->ch_layout, m_channels);
+    c->sample_rate = m_audioSampleRate;
+    c->time_base = AVRational{1, m_audioSampleRate};
+    if (m_context->oformat->flags & AVFMT_GLOBALHEADER)
+        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    fastRealTime(c);
+    openCodec(c, "@ avcodec_open2(...) error ! (audio)");
+    if (avcodec_parameters_from_context(m_audioStream->codecpar, c) < 0)
+        fail("@ avcodec_parameters_from_context(...) error ! (audio)");
+
+    if (c->sample_fmt != AV_SAMPLE_FMT_S16) {
+        if (swr_alloc_set_opts2(&m_resampler, &c->ch_layout, c->sample_fmt, c->sample_rate,
+                                &c->ch_layout, AV_SAMPLE_FMT_S16, c->sample_rate, 0, nullptr)
+                < 0
+            || swr_init(m_resampler) < 0)
+            fail("@ swr_init(...) error !");
+    }
+    m_audioFrame = av_frame_alloc();
+    if (!m_audioFrame)
+        fail("@ av_frame_alloc() is NULL");
+    m_audioFrame->format = c->sample_fmt;
+    m_audioFrame->nb_samples = c->frame_size > 0 ? c->frame_size : 1024;
+    m_audioFrame->sample_rate = c->sample_rate;
+    if (av_channel_layout_copy(&m_audioFrame->ch_layout, &c->ch_layout) < 0
+        || av_frame_get_buffer(m_audioFrame, 0) < 0)
+        fail("@ av_frame_get_buffer() error !");
+}
+
+void ZM_AVEncoder::openFile()
+{
+    if (m_context->oformat->flags & AVFMT_NOFILE)
+        fail("@ the output format writes no file");
+    if (avio_open(&m_context->pb, m_context->url, AVIO_FLAG_WRITE) < 0)
+        fail("@ avio_open  error !");
+    m_fileOpen = true;
+}
+
+void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
+{
+    if (!m_videoCodec || !m_headerWritten)
+        return;
+    if (data && len != 0) {
+        if (len != m_srcBytes)
+            return;
+        if (av_frame_make_writable(m_srcFrame) < 0 || av_frame_make_writable(m_dstFrame) < 0)
+            return;
+        const uint8_t* planes[4] = {};
+        int strides[4] = {};
+        av_image_fill_arrays(const_cast<uint8_t**>(planes), strides, data,
+                             AVPixelFormat(m_srcFrame->format), m_width, m_height, 1);
+        av_image_copy(m_srcFrame->data, m_srcFrame->linesize, planes, strides,
+                      AVPixelFormat(m_srcFrame->format), m_width, m_height);
+        m_converter->convert(m_srcFrame, m_dstFrame);
+        encodeVideo(m_dstFrame);
+    } else if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30) {
+        encodeVideo(m_dstFrame);
+    }
+    // An empty slot only moves the clock on: the next picture gets a later time stamp and
+    // players keep showing the previous one meanwhile.
+    m_frameSlots.fetch_add(1);
+}
+
+bool ZM_AVEncoder::encodeVideo(AVFrame* picture)
+{
+    picture->pts = m_frameSlots.load();
+    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(m_videoCodec, picture) < 0)
+        return false;
+    bool wrote = false;
+    while (avcodec_receive_packet(m_videoCodec, m_packet) == 0) {
+        writePacket(m_videoStream, m_videoCodec, m_packet);
+        m_videoPackets.fetch_add(1);
+        wrote = true;
+    }
+    return wrote;
+}
+
+void ZM_AVEncoder::writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet)
+{
+    if (codec == m_videoCodec && packet->duration == 0)
+        packet->duration = 1;
+    packet->stream_index = stream->index;
+    av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+    // A failed write loses this packet only; the clocks advance as if it had been written so
+    // that audio and video stay in step.
+    av_interleaved_write_frame(m_context, packet);
+}
+
+int ZM_AVEncoder::audioFrameBytes() const
+{
+    return m_audioFrame->nb_samples * m_channels * 2;
+}
+
+void ZM_AVEncoder::writeAudioFrame(const unsigned char* data, int len)
+{
+    const int chunk = m_channels * 2048;
+    if (len <= chunk) {
+        writeAudioFrame_pri(data, len);
+        return;
+    }
+    for (int pos = 0; pos < len; pos += chunk)
+        writeAudioFrame_pri(data + pos, std::min(chunk, len - pos));
+}
+
+void ZM_AVEncoder::writeAudioFrame_pri(const unsigned char* data, int len)
+{
+    if (!m_audioCodec || !m_headerWritten || !data || len <= 0)
+        return;
+    const int frameBytes = audioFrameBytes();
+    if (m_heldAudio.empty() && len == frameBytes) {
+        encodeAudio(data, m_audioFrame->nb_samples);
+        return;
+    }
+    m_heldAudio.insert(m_heldAudio.end(), data, data + len);
+    size_t used = 0;
+    while (m_heldAudio.size() - used >= size_t(frameBytes)) {
+        encodeAudio(m_heldAudio.data() + used, m_audioFrame->nb_samples);
+        used += frameBytes;
+    }
+    m_heldAudio.erase(m_heldAudio.begin(), m_heldAudio.begin() + used);
+}
+
+bool ZM_AVEncoder::encodeAudio(const unsigned char* data, int samples)
+{
+    if (av_frame_make_writable(m_audioFrame) < 0)
+        return false;
+    if (m_resampler) {
+        if (swr_convert(m_resampler, m_audioFrame->data, samples, &data, samples) != samples)
+            return false;
+    } else {
+        std::memcpy(m_audioFrame->data[0], data, size_t(samples) * m_channels * 2);
+    }
+    const int fullSize = m_audioFrame->nb_samples;
+    m_audioFrame->nb_samples = samples;
+    m_audioFrame->pts = int64_t(m_audioFrames.load()) * fullSize;
+    const int sent = avcodec_send_frame(m_audioCodec, m_audioFrame);
+    m_audioFrame->nb_samples = fullSize;
+    if (sent < 0)
+        return false;
+    m_audioFrames.fetch_add(1);
+    while (avcodec_receive_packet(m_audioCodec, m_packet) == 0) {
+        writePacket(m_audioStream, m_audioCodec, m_packet);
+        m_audioPackets.fetch_add(1);
+    }
+    return true;
+}
+
+void ZM_AVEncoder::flushHeldAudio()
+{
+    const int samples = int(m_heldAudio.size() / (size_t(m_channels) * 2));
+    if (samples > 0)
+        encodeAudio(m_heldAudio.data(), samples);
+    m_heldAudio.clear();
+}
+
+void ZM_AVEncoder::drain(AVStream* stream, AVCodecContext* codec)
+{
+    if (avcodec_send_frame(codec, nullptr) < 0)
+        return;
+    while (avcodec_receive_packet(codec, m_packet) == 0) {
+        writePacket(stream, codec, m_packet);
+        (codec == m_videoCodec ? m_videoPackets : m_audioPackets).fetch_add(1);
+    }
+}
+
+void ZM_AVEncoder::uninit()
+{
+    if (!m_context)
+        return;
+    if (m_headerWritten) {
+        if (m_videoCodec)
+            drain(m_videoStream, m_videoCodec);
+        if (m_audioCodec) {
+            flushHeldAudio();
+            drain(m_audioStream, m_audioCodec);
+        }
+        av_interleaved_write_frame(m_context, nullptr);
+        av_write_trailer(m_context);
+    }
+    release();
+}
+
+void ZM_AVEncoder::release()
+{
+    close_video(&m_videoCodec);
+    close_audio(&m_audioCodec);
+    swr_free(&m_resampler);
+    av_frame_free(&m_audioFrame);
+    av_packet_free(&m_packet);
+    delete m_converter;
+    m_converter = nullptr;
+    m_heldAudio.clear();
+    if (m_fileOpen)
+        avio_closep(&m_context->pb);
+    m_fileOpen = false;
+    m_headerWritten = false;
+    // Frees the streams too.
+    avformat_free_context(m_context);
+    m_context = nullptr;
+    m_videoStream = nullptr;
+    m_audioStream = nullptr;
+}
+
+double ZM_AVEncoder::videoTime() const
+{
+    return m_frameRate > 0 ? double(m_frameSlots.load()) / m_frameRate : 0.0;
+}
+
+double ZM_AVEncoder::audioTime() const
+{
+    const int frameSize = m_audioFrame ? m_audioFrame->nb_samples : 1024;
+    return m_audioSampleRate > 0 ? double(m_audioPackets.load()) * frameSize / m_audioSampleRate : 0.0;
+}
+
+} // namespace ZM

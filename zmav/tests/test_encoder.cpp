@@ -1,0 +1,420 @@
+// The encoder writes real MP4 files here; every file is read back and decoded with
+// libavformat/libavcodec (support/mp4_probe.h).
+#include <zmav/zm_avencoder.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "mp4_probe.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+using namespace ZM;
+
+namespace {
+
+struct QuietFFmpeg {
+    QuietFFmpeg() { av_log_set_level(AV_LOG_ERROR); }
+} quietFFmpeg;
+
+class EncoderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zmav_encoder_XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+    }
+    void TearDown() override { std::system(("rm -rf '" + m_dir + "'").c_str()); }
+
+    std::string path(const std::string& name) const { return m_dir + "/" + name; }
+
+    static ZM_MovieInfo movie(const std::string& file, int w, int h, int fps, int avFlags = ZM_AUDIO_VIDEO)
+    {
+        ZM_MovieInfo info;
+        info.FrameFormat = FRAME_BGRA;
+        info.width = w;
+        info.height = h;
+        info.frameRate = fps;
+        info.gopSize = fps;
+        info.videoBitRate = 2000000;
+        info.audioSampleRate = 44100;
+        info.channels = 2;
+        info.has_audio_video = avFlags;
+        std::snprintf(info.save_path, sizeof info.save_path, "%s", file.c_str());
+        return info;
+    }
+
+    static std::string initError(ZM_AVEncoder& enc, ZM_MovieInfo info)
+    {
+        try {
+            enc.init(&info);
+        } catch (const std::string& message) {
+            return message;
+        }
+        return "";
+    }
+
+    std::string m_dir;
+};
+
+struct Colour {
+    uint8_t r, g, b;
+};
+
+const Colour kQuadrants[4] = {{220, 30, 40}, {30, 200, 60}, {40, 50, 210}, {235, 235, 235}};
+
+// BGRA picture in four coloured quadrants (top-left, top-right, bottom-left, bottom-right),
+// with a bright 16x16 square whose column moves with `shift`.
+std::vector<unsigned char> quadrantPicture(int w, int h, int shift = -1)
+{
+    std::vector<unsigned char> pic(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            Colour c = kQuadrants[(y >= h / 2) * 2 + (x >= w / 2)];
+            if (shift >= 0 && y < 16 && x >= shift && x < shift + 16)
+                c = {255, 255, 0};
+            unsigned char* p = &pic[(size_t(y) * w + x) * 4];
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+            p[3] = 255;
+        }
+    return pic;
+}
+
+void expectColour(const mp4probe::DecodedPicture& pic, int x, int y, Colour want, int tolerance = 6)
+{
+    const mp4probe::Bgra got = pic.pixel(x, y);
+    EXPECT_NEAR(got.r, want.r, tolerance) << "red at " << x << "," << y;
+    EXPECT_NEAR(got.g, want.g, tolerance) << "green at " << x << "," << y;
+    EXPECT_NEAR(got.b, want.b, tolerance) << "blue at " << x << "," << y;
+}
+
+void expectQuadrants(const mp4probe::DecodedPicture& pic)
+{
+    ASSERT_TRUE(pic.ok) << pic.error;
+    const int w = pic.width, h = pic.height;
+    expectColour(pic, w / 4, h / 4 + 8, kQuadrants[0]);
+    expectColour(pic, 3 * w / 4, h / 4 + 8, kQuadrants[1]);
+    expectColour(pic, w / 4, 3 * h / 4, kQuadrants[2]);
+    expectColour(pic, 3 * w / 4, 3 * h / 4, kQuadrants[3]);
+}
+
+// Interleaved 16-bit stereo sine.
+std::vector<unsigned char> tone(int frames, int channels, int rate, double hz, int offset = 0)
+{
+    std::vector<int16_t> pcm(size_t(frames) * channels);
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            pcm[size_t(i) * channels + c] =
+                int16_t(10000 * std::sin(2 * M_PI * hz * (i + offset) / rate));
+    std::vector<unsigned char> bytes(pcm.size() * 2);
+    std::memcpy(bytes.data(), pcm.data(), bytes.size());
+    return bytes;
+}
+
+long fileSize(const std::string& file)
+{
+    struct stat st {};
+    return stat(file.c_str(), &st) == 0 ? long(st.st_size) : -1;
+}
+
+} // namespace
+
+TEST_F(EncoderTest, AudioAndVideoStreamsDecodeWithTheirCountsDurationsAndColours)
+{
+    const std::string file = path("both.mp4");
+    ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+    ASSERT_EQ(initError(enc, movie(file, 320, 240, 25)), "");
+    ASSERT_TRUE(enc.isOpen());
+
+    // Two seconds the way the recording thread feeds it: one picture per 1/25 s, audio in
+    // chunks of 1764 samples (40 ms) that are not codec frames.
+    const int chunk = 1764;
+    for (int i = 0; i < 50; ++i) {
+        enc.writeVideoFrame(quadrantPicture(320, 240, i * 4).data(), 320 * 240 * 4);
+        const std::vector<unsigned char> pcm = tone(chunk, 2, 44100, 440, i * chunk);
+        enc.writeAudioFrame(pcm.data(), int(pcm.size()));
+    }
+    EXPECT_EQ(enc.frameSlots(), 50u);
+    EXPECT_EQ(enc.videoPackets(), 50);
+    EXPECT_DOUBLE_EQ(enc.videoTime(), 2.0);
+    EXPECT_EQ(enc.audioFrames(), 50 * chunk / 1024);
+    // FFmpeg's AAC encoder returns each frame's packet one frame late.
+    EXPECT_EQ(enc.audioPackets(), enc.audioFrames() - 1);
+    EXPECT_DOUBLE_EQ(enc.audioTime(), enc.audioPackets() * 1024.0 / 44100);
+    enc.uninit();
+    EXPECT_FALSE(enc.isOpen());
+
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    ASSERT_EQ(info.streams.size(), 2u);
+    const mp4probe::StreamProbe& v = info.streams[0];
+    const mp4probe::StreamProbe& a = info.streams[1];
+    EXPECT_EQ(v.type, "video");
+    EXPECT_EQ(v.codec, "h264");
+    EXPECT_EQ(v.width, 320);
+    EXPECT_EQ(v.height, 240);
+    EXPECT_EQ(v.packets, 50);
+    EXPECT_NEAR(v.duration, 2.0, 1e-6);
+    EXPECT_NEAR(v.lastPts, 49 / 25.0, 1e-6);
+    EXPECT_EQ(a.type, "audio");
+    EXPECT_EQ(a.codec, "aac");
+    EXPECT_EQ(a.sampleRate, 44100);
+    EXPECT_EQ(a.channels, 2);
+    // Every sample given is in the file: the held remainder and the encoder's delay are
+    // flushed at the end.
+    EXPECT_NEAR(a.duration, 50.0 * chunk / 44100, 0.0011);
+    EXPECT_EQ(mp4probe::countVideoFrames(file), 50);
+
+    const mp4probe::DecodedPicture first = mp4probe::decodeVideoFrame(file, 0);
+    expectQuadrants(first);
+    EXPECT_NEAR(first.pts, 0.0, 1e-6);
+    // The moving square is where it was drawn in picture 30 (x = 120 .. 135).
+    const mp4probe::DecodedPicture p30 = mp4probe::decodeVideoFrame(file, 30);
+    expectQuadrants(p30);
+    expectColour(p30, 127, 8, {255, 255, 0}, 12);
+    expectColour(p30, 100, 8, kQuadrants[0], 12);
+
+    const mp4probe::DecodedAudio audio = mp4probe::decodeAudio(file);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_GE(audio.frames(), 50 * chunk);
+    // A 440 Hz tone of amplitude 10000: the decoded level is near 10000 / sqrt(2) RMS.
+    double sum = 0;
+    const std::vector<int16_t> s16 = audio.toS16();
+    for (size_t i = 2048 * 2; i < size_t(40 * chunk * 2); ++i)
+        sum += double(s16[i]) * s16[i];
+    EXPECT_NEAR(std::sqrt(sum / (40 * chunk * 2 - 2048 * 2)), 10000 / std::sqrt(2.0), 600);
+}
+
+TEST_F(EncoderTest, OnlyTheSelectedStreamIsWritten)
+{
+    const std::string videoFile = path("video.mp4");
+    const std::string audioFile = path("audio.mp4");
+    {
+        ZM_AVEncoder enc(ZM_VIDEO);
+        ASSERT_EQ(initError(enc, movie(videoFile, 64, 64, 10, ZM_VIDEO)), "");
+        for (int i = 0; i < 5; ++i)
+            enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+        enc.writeAudioFrame(tone(1024, 2, 44100, 440).data(), 4096);
+        EXPECT_EQ(enc.audioFrames(), 0);
+    }
+    {
+        ZM_AVEncoder enc(ZM_AUDIO);
+        ASSERT_EQ(initError(enc, movie(audioFile, 64, 64, 10, ZM_AUDIO)), "");
+        enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+        EXPECT_EQ(enc.frameSlots(), 0u);
+        const std::vector<unsigned char> pcm = tone(44100, 2, 44100, 440);
+        enc.writeAudioFrame(pcm.data(), int(pcm.size()));
+    }
+    const mp4probe::Mp4Info v = mp4probe::probeMp4(videoFile);
+    ASSERT_TRUE(v.ok) << v.error;
+    ASSERT_EQ(v.streams.size(), 1u);
+    EXPECT_EQ(v.streams[0].codec, "h264");
+    EXPECT_EQ(v.streams[0].packets, 5);
+    EXPECT_NEAR(v.streams[0].duration, 0.5, 1e-6);
+
+    const mp4probe::Mp4Info a = mp4probe::probeMp4(audioFile);
+    ASSERT_TRUE(a.ok) << a.error;
+    ASSERT_EQ(a.streams.size(), 1u);
+    EXPECT_EQ(a.streams[0].codec, "aac");
+    EXPECT_NEAR(a.streams[0].duration, 1.0, 0.0011);
+}
+
+TEST_F(EncoderTest, InitRejectsBadDescriptionsWithTheirMessages)
+{
+    {
+        ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+        EXPECT_EQ(initError(enc, movie(path("odd.mp4"), 641, 360, 25)),
+                  "@ ZM_AVBase::initTmpFrame(...): align error !");
+    }
+    {
+        ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+        EXPECT_EQ(initError(enc, movie(path("clip.zzqx"), 640, 360, 25)), "@ av_guess_format(...) is NULL");
+        EXPECT_FALSE(std::ifstream(path("clip.zzqx")).good());
+    }
+    {
+        ZM_AVEncoder enc(ZM_VIDEO);
+        EXPECT_EQ(initError(enc, movie("", 640, 360, 25)), "@ init(...)  filename is empty");
+        EXPECT_FALSE(enc.isOpen());
+    }
+    {
+        ZM_AVEncoder enc(ZM_VIDEO);
+        EXPECT_EQ(initError(enc, movie(path("no/such/dir/x.mp4"), 640, 360, 25)), "@ avio_open  error !");
+    }
+    {
+        // A container whose default audio codec is not AAC.
+        ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+        EXPECT_EQ(initError(enc, movie(path("x.mkv"), 64, 64, 25)).rfind("@", 0), 0u);
+    }
+}
+
+TEST_F(EncoderTest, CodecThatDoesNotOpenFailsInitInsteadOfLeavingAnEmptyFile)
+{
+    // H.264 4:2:0 needs an even height: the codec refuses to open.
+    const std::string file = path("oddheight.mp4");
+    ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+    const std::string error = initError(enc, movie(file, 640, 361, 25));
+    EXPECT_EQ(error, "@ avcodec_open2(...) error ! (video)");
+    // The partly built encoder is released without a trailer and without crashing.
+    enc.writeVideoFrame(nullptr, 0);
+    enc.uninit();
+    EXPECT_FALSE(enc.isOpen());
+    enc.uninit();
+
+    ZM_AVEncoder audio(ZM_AUDIO);
+    ZM_MovieInfo info = movie(path("badrate.mp4"), 64, 64, 25, ZM_AUDIO);
+    info.audioSampleRate = 1234;
+    EXPECT_EQ(initError(audio, info), "@ avcodec_open2(...) error ! (audio)");
+}
+
+TEST_F(EncoderTest, PictureOfTheWrongSizeIsIgnoredWithoutUsingASlot)
+{
+    ZM_AVEncoder enc(ZM_VIDEO);
+    ASSERT_EQ(initError(enc, movie(path("hd.mp4"), 1920, 1080, 25, ZM_VIDEO)), "");
+    const int size = 1920 * 1080 * 4;
+    std::vector<unsigned char> pic(size + 8, 90);
+    enc.writeVideoFrame(pic.data(), size - 1);
+    enc.writeVideoFrame(pic.data(), size + 4);
+    enc.writeVideoFrame(pic.data(), 1920 * 1080 * 3 / 2);
+    EXPECT_EQ(enc.frameSlots(), 0u);
+    EXPECT_EQ(enc.videoPackets(), 0);
+    enc.writeVideoFrame(pic.data(), size);
+    EXPECT_EQ(enc.frameSlots(), 1u);
+    EXPECT_EQ(enc.videoPackets(), 1);
+    enc.uninit();
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(path("hd.mp4"));
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_EQ(info.streams[0].width, 1920);
+    EXPECT_EQ(info.streams[0].height, 1080);
+    EXPECT_EQ(info.streams[0].packets, 1);
+}
+
+TEST_F(EncoderTest, SlotsWithoutAPictureRepeatItUpToFrameRatePlus30ThenStayEmpty)
+{
+    const std::string file = path("slots.mp4");
+    ZM_AVEncoder enc(ZM_VIDEO);
+    ASSERT_EQ(initError(enc, movie(file, 64, 64, 10, ZM_VIDEO)), "");
+    enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+    for (int slot = 2; slot <= 41; ++slot)
+        enc.writeVideoFrame(nullptr, 0);
+    EXPECT_EQ(enc.frameSlots(), 41u);
+    EXPECT_EQ(enc.videoPackets(), 41) << "the 41st slot is still a repeat";
+    enc.writeVideoFrame(nullptr, 0);
+    EXPECT_EQ(enc.frameSlots(), 42u);
+    EXPECT_EQ(enc.videoPackets(), 41) << "the 42nd slot is empty";
+    for (int i = 0; i < 8; ++i)
+        enc.writeVideoFrame(nullptr, 0);
+    EXPECT_DOUBLE_EQ(enc.videoTime(), 5.0);
+    // The next real picture lands at its slot's time: 5.0 s.
+    enc.writeVideoFrame(quadrantPicture(64, 64, 10).data(), 64 * 64 * 4);
+    EXPECT_EQ(enc.videoPackets(), 42);
+    enc.uninit();
+
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_EQ(info.streams[0].packets, 42);
+    EXPECT_NEAR(info.streams[0].lastPts, 5.0, 1e-6);
+    EXPECT_NEAR(info.streams[0].duration, 5.1, 1e-6);
+    expectQuadrants(mp4probe::decodeVideoFrame(file, 40));
+}
+
+TEST_F(EncoderTest, ThreeChunksAnd100BytesEncodeFourAudioFrames)
+{
+    const std::string file = path("chunks.mp4");
+    ZM_AVEncoder enc(ZM_AUDIO);
+    ASSERT_EQ(initError(enc, movie(file, 64, 64, 10, ZM_AUDIO)), "");
+    const int chunk = 2 * 2048;
+    const std::vector<unsigned char> pcm = tone(3 * 1024 + 25, 2, 44100, 440);
+    ASSERT_EQ(int(pcm.size()), 3 * chunk + 100);
+    enc.writeAudioFrame(pcm.data(), int(pcm.size()));
+    EXPECT_EQ(enc.audioFrames(), 3);
+    enc.uninit();
+    EXPECT_EQ(enc.audioFrames(), 4);
+
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    // The container keeps the exact length in its edit list, in milliseconds.
+    EXPECT_NEAR(info.streams[0].duration, (3 * 1024 + 25) / 44100.0, 0.0011);
+    const mp4probe::DecodedAudio audio = mp4probe::decodeAudio(file);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_EQ(audio.frames(), 4 * 1024);
+}
+
+TEST_F(EncoderTest, ShortAudioPiecesAreRegroupedIntoWholeFrames)
+{
+    // The AAC encoder accepts a short frame only as the very last one; pieces shorter than a
+    // frame in the middle of a recording must not end the audio.
+    const std::string file = path("pieces.mp4");
+    ZM_AVEncoder enc(ZM_AUDIO);
+    ASSERT_EQ(initError(enc, movie(file, 64, 64, 10, ZM_AUDIO)), "");
+    const std::vector<unsigned char> pcm = tone(44100, 2, 44100, 440);
+    size_t pos = 0;
+    for (int piece = 100; pos < pcm.size(); piece = piece * 7 % 5000 + 4) {
+        const int n = int(std::min(pcm.size() - pos, size_t(piece)));
+        enc.writeAudioFrame_pri(pcm.data() + pos, n);
+        pos += n;
+    }
+    EXPECT_EQ(enc.audioFrames(), 44100 / 1024);
+    enc.uninit();
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_NEAR(info.streams[0].duration, 1.0, 0.0011);
+}
+
+TEST_F(EncoderTest, UninitTwiceAndDestructionWriteTheTrailerOnce)
+{
+    const std::string file = path("twice.mp4");
+    long size = 0;
+    {
+        ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
+        ASSERT_EQ(initError(enc, movie(file, 64, 64, 10)), "");
+        enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+        enc.writeAudioFrame(tone(4096, 2, 44100, 440).data(), 4096 * 4);
+        enc.uninit();
+        size = fileSize(file);
+        enc.uninit();
+        EXPECT_EQ(fileSize(file), size);
+        enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+        enc.writeAudioFrame(tone(4096, 2, 44100, 440).data(), 4096 * 4);
+    }
+    EXPECT_GT(size, 0);
+    EXPECT_EQ(fileSize(file), size);
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_EQ(info.streams[0].packets, 1);
+}
+
+TEST_F(EncoderTest, Nv21PicturesKeepTheirColours)
+{
+    const std::string file = path("nv21.mp4");
+    ZM_MovieInfo info = movie(file, 64, 48, 10, ZM_VIDEO);
+    info.FrameFormat = FRAME_NV21;
+    ZM_AVEncoder enc(ZM_VIDEO);
+    ASSERT_EQ(initError(enc, info), "");
+    // Luma 81, V 240, U 90: BT.601 limited range red (R 255, G 0, B 0 within rounding).
+    std::vector<unsigned char> pic(64 * 48 * 3 / 2, 81);
+    for (size_t i = 64 * 48; i < pic.size(); i += 2) {
+        pic[i] = 240;
+        pic[i + 1] = 90;
+    }
+    enc.writeVideoFrame(pic.data(), 64 * 48 * 4);
+    EXPECT_EQ(enc.frameSlots(), 0u) << "NV21 pictures are width x height x 3/2 bytes";
+    enc.writeVideoFrame(pic.data(), int(pic.size()));
+    enc.uninit();
+    const mp4probe::DecodedPicture decoded = mp4probe::decodeVideoFrame(file, 0);
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    expectColour(decoded, 32, 24, {255, 0, 0}, 8);
+}
