@@ -1,0 +1,64 @@
+#pragma once
+
+#include "grabbase.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// Xlib stays out of this header: its macros (Bool, Status, ...) break Qt headers after it.
+struct _XDisplay;
+struct _XImage;
+
+// Grabs a rectangle of an X11 screen, with MIT-SHM when the server shares memory with us and
+// XGetImage otherwise (a remote display). The rectangle is in physical screen pixels and must
+// lie inside the root window. The cursor, when wanted, comes from XFixes and is alpha-blended.
+//
+// Built on the controlling thread, then used by one grab thread at a time over its own
+// display connection. A broken connection does not end the process: grab() returns null.
+class Grab_X11 : public GrabBase
+{
+public:
+    // displayName null: $DISPLAY. allowShm false forces the XGetImage path.
+    Grab_X11(int x, int y, int width, int height, bool grabCursor,
+             const char* displayName = nullptr, bool allowShm = true);
+    ~Grab_X11() override;
+    Grab_X11(const Grab_X11&) = delete;
+    Grab_X11& operator=(const Grab_X11&) = delete;
+
+    // False when the display could not be opened, its pixel format is not 32-bit BGRX or the
+    // area is not inside the screen; such a grabber never returns a frame.
+    bool isValid() const { return m_valid; }
+    bool usesShm() const { return m_shmImage != nullptr; }
+
+    int width() const override { return m_width; }
+    int height() const override { return m_height; }
+    unsigned char* grab() override;
+    const unsigned char* data() const override { return m_frame; }
+
+private:
+    bool checkFormat() const;
+    bool areaInsideScreen() const;
+    bool attachShm();
+    void detachShm();
+    bool grabShm();
+    bool grabPlain();
+    void copyRows(const _XImage* image);
+    void drawCursor();
+
+    static void onConnectionLost(_XDisplay* display, void* self);
+
+    _XDisplay* m_display = nullptr;
+    unsigned long m_root = 0;
+    int m_x, m_y, m_width, m_height;
+    bool m_grabCursor;
+    bool m_hasXFixes = false;
+    bool m_valid = false;
+    std::atomic<bool> m_lost{false};
+
+    struct Shm;
+    std::unique_ptr<Shm> m_shm;         // the segment's description, which the image points to
+    _XImage* m_shmImage = nullptr;
+    unsigned char* m_frame = nullptr;   // the shared segment itself when its stride is width x 4
+    std::vector<unsigned char> m_copy;  // otherwise the frame lives here
+};

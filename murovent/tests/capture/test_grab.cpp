@@ -1,0 +1,332 @@
+// The X11 grabber, the watermark filter and the grab thread against the test's own Xvfb.
+#include "_image_filter.h"
+#include "grab_x11.h"
+#include "xscene.h"
+#include "zm_grabscreen.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+const uint32_t kBackground = 0x203040;
+const uint32_t kRed = 0xff0000, kGreen = 0x00ff00, kBlue = 0x0000ff, kMagenta = 0xff00ff;
+
+uint32_t rgbAt(const unsigned char* frame, int width, int x, int y)
+{
+    const unsigned char* p = frame + (size_t(y) * width + x) * 4;
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+class GrabX11Test : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(xscene::screenSize(&m_width, &m_height));
+        ASSERT_TRUE(xscene::paintRoot(kBackground, {{100, 50, 200, 100, kRed},
+                                                    {400, 300, 50, 60, kGreen},
+                                                    {m_width - 50, m_height - 50, 50, 50, kBlue}}));
+        xscene::movePointer(m_width / 2, m_height / 2);
+    }
+    int m_width = 0, m_height = 0;
+};
+
+TEST_F(GrabX11Test, FullScreenPixelsAreWhatWasDrawn)
+{
+    Grab_X11 grab(0, 0, m_width, m_height, false);
+    ASSERT_TRUE(grab.isValid());
+    EXPECT_TRUE(grab.usesShm());
+    const unsigned char* frame = grab.grab();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(rgbAt(frame, m_width, 0, 0), kBackground);
+    EXPECT_EQ(rgbAt(frame, m_width, 100, 50), kRed);
+    EXPECT_EQ(rgbAt(frame, m_width, 299, 149), kRed);
+    EXPECT_EQ(rgbAt(frame, m_width, 300, 150), kBackground);
+    EXPECT_EQ(rgbAt(frame, m_width, 420, 330), kGreen);
+    EXPECT_EQ(rgbAt(frame, m_width, m_width - 1, m_height - 1), kBlue);
+    EXPECT_EQ(grab.grab(), frame) << "one persistent buffer";
+    EXPECT_EQ(grab.data(), frame);
+}
+
+TEST_F(GrabX11Test, OffsetAreaStartsAtItsOrigin)
+{
+    Grab_X11 grab(90, 40, 320, 240, false);
+    ASSERT_TRUE(grab.isValid());
+    const unsigned char* frame = grab.grab();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(grab.width(), 320);
+    EXPECT_EQ(grab.height(), 240);
+    EXPECT_EQ(rgbAt(frame, 320, 9, 9), kBackground);
+    EXPECT_EQ(rgbAt(frame, 320, 10, 10), kRed);
+    EXPECT_EQ(rgbAt(frame, 320, 209, 109), kRed);
+    EXPECT_EQ(rgbAt(frame, 320, 210, 110), kBackground);
+}
+
+TEST_F(GrabX11Test, PlainPathGivesTheSamePixels)
+{
+    Grab_X11 shm(90, 40, 402, 330, false);
+    Grab_X11 plain(90, 40, 402, 330, false, nullptr, false);
+    ASSERT_TRUE(shm.isValid() && plain.isValid());
+    EXPECT_TRUE(shm.usesShm());
+    EXPECT_FALSE(plain.usesShm());
+    const unsigned char* a = shm.grab();
+    const unsigned char* b = plain.grab();
+    ASSERT_TRUE(a && b);
+    int differing = 0;
+    for (int y = 0; y < 330; ++y)
+        for (int x = 0; x < 402; ++x)
+            differing += rgbAt(a, 402, x, y) != rgbAt(b, 402, x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(rgbAt(b, 402, 330, 260), kGreen);
+}
+
+TEST_F(GrabX11Test, RefusesWhatCannotBeGrabbed)
+{
+    EXPECT_FALSE(Grab_X11(m_width - 100, 0, 101, 100, false).isValid());
+    EXPECT_FALSE(Grab_X11(0, m_height - 10, 100, 11, false).isValid());
+    EXPECT_FALSE(Grab_X11(-1, 0, 100, 100, false).isValid());
+    EXPECT_FALSE(Grab_X11(0, 0, 0, 100, false).isValid());
+    EXPECT_FALSE(Grab_X11(0, 0, 64, 64, false, ":4097").isValid());
+    Grab_X11 invalid(0, 0, m_width + 2, m_height, false);
+    EXPECT_EQ(invalid.grab(), nullptr);
+}
+
+TEST_F(GrabX11Test, CursorIsDrawnAtPointerMinusHotSpotAndClipped)
+{
+    ASSERT_TRUE(xscene::setSquareCursor(16, 5, kMagenta));
+    ASSERT_TRUE(xscene::movePointer(600, 500));
+    {
+        Grab_X11 without(0, 0, m_width, m_height, false);
+        const unsigned char* frame = without.grab();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(rgbAt(frame, m_width, 600, 500), kBackground);
+    }
+    Grab_X11 area(500, 400, 300, 200, true);
+    const unsigned char* frame = area.grab();
+    ASSERT_NE(frame, nullptr);
+    // The square spans the pointer position minus 5 to plus 10.
+    EXPECT_EQ(rgbAt(frame, 300, 95, 95), kMagenta);
+    EXPECT_EQ(rgbAt(frame, 300, 110, 110), kMagenta);
+    EXPECT_EQ(rgbAt(frame, 300, 94, 95), kBackground);
+    EXPECT_EQ(rgbAt(frame, 300, 111, 111), kBackground);
+
+    ASSERT_TRUE(xscene::movePointer(m_width - 3, m_height - 3));
+    Grab_X11 full(0, 0, m_width, m_height, true);
+    frame = full.grab();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(rgbAt(frame, m_width, m_width - 1, m_height - 1), kMagenta);
+    EXPECT_EQ(rgbAt(frame, m_width, m_width - 8, m_height - 8), kMagenta);
+    EXPECT_EQ(rgbAt(frame, m_width, m_width - 9, m_height - 9), kBlue);
+    ASSERT_TRUE(xscene::movePointer(2, 2));
+    frame = full.grab();
+    EXPECT_EQ(rgbAt(frame, m_width, 0, 0), kMagenta);
+    EXPECT_EQ(rgbAt(frame, m_width, 12, 12), kMagenta);
+    EXPECT_EQ(rgbAt(frame, m_width, 13, 13), kBackground);
+}
+
+TEST(GrabX11Lost, BrokenConnectionEndsGrabbingWithoutEndingTheProcess)
+{
+    char name[32];
+    const int server = xscene::startXvfb("640x480", name, sizeof name);
+    ASSERT_GT(server, 0);
+    Grab_X11 grab(0, 0, 640, 480, true, name);
+    ASSERT_TRUE(grab.isValid());
+    ASSERT_NE(grab.grab(), nullptr);
+    xscene::stopXvfb(server);
+    EXPECT_EQ(grab.grab(), nullptr);
+    EXPECT_EQ(grab.grab(), nullptr);
+}
+
+// --- watermark filter ------------------------------------------------------------------
+
+QImage solid(int w, int h, QRgb argb)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(QColor::fromRgba(argb));
+    return image;
+}
+
+std::vector<unsigned char> blackFrame(int w, int h)
+{
+    return std::vector<unsigned char>(size_t(w) * h * 4, 0);
+}
+
+TEST(ImageFilter, MarkPartlyOutsideIsClipped)
+{
+    auto frame = blackFrame(1920, 1080);
+    ImageFilter filter(solid(200, 80, 0xffff0000));
+    filter.setPosition(1800, 1000);
+    filter.apply(frame.data(), 1920, 1080);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 1800, 1000), kRed);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 1919, 1079), kRed);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 1799, 1000), 0u);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 1800, 999), 0u);
+
+    ImageFilter negative(solid(50, 50, 0xff00ff00));
+    negative.setPosition(-20, -30);
+    negative.apply(frame.data(), 1920, 1080);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 29, 19), kGreen);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 30, 20), 0u);
+}
+
+TEST(ImageFilter, MarkLargerThanTheFrameIsSkippedOneAsLargeIsDrawn)
+{
+    auto frame = blackFrame(1920, 1080);
+    ImageFilter wide(solid(1921, 10, 0xffff0000));
+    wide.apply(frame.data(), 1920, 1080);
+    ImageFilter tall(solid(10, 1081, 0xffff0000));
+    tall.apply(frame.data(), 1920, 1080);
+    EXPECT_TRUE(std::all_of(frame.begin(), frame.end(), [](unsigned char c) { return c == 0; }));
+    ImageFilter exact(solid(1920, 1080, 0xff0000ff));
+    exact.apply(frame.data(), 1920, 1080);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 0, 0), kBlue);
+    EXPECT_EQ(rgbAt(frame.data(), 1920, 1919, 1079), kBlue);
+}
+
+TEST(ImageFilter, TranslucentMarkBlendsWithTheScreenWhateverItsFourthByte)
+{
+    // Screen pixels come with a fourth byte of 0.
+    std::vector<unsigned char> frame(16 * 16 * 4);
+    for (size_t i = 0; i < frame.size(); i += 4)
+        frame[i + 2] = 200;
+    ImageFilter filter(solid(16, 16, 0x80ffffff));
+    filter.apply(frame.data(), 16, 16);
+    const unsigned char* p = frame.data() + (5 * 16 + 5) * 4;
+    EXPECT_NEAR(p[0], 128, 2);
+    EXPECT_NEAR(p[1], 128, 2);
+    EXPECT_NEAR(p[2], 228, 2);
+}
+
+TEST(ImageFilter, KeepsItsOwnCopyOfTheMark)
+{
+    QImage mark = solid(8, 8, 0xffff0000);
+    ImageFilter filter(mark);
+    mark.fill(Qt::green);
+    auto frame = blackFrame(8, 8);
+    filter.apply(frame.data(), 8, 8);
+    EXPECT_EQ(rgbAt(frame.data(), 8, 4, 4), kRed);
+}
+
+// --- grab thread -------------------------------------------------------------------------
+
+std::atomic<int> g_calls{0};
+std::atomic<bool> g_accept{true};
+std::mutex g_frameMutex;
+std::vector<unsigned char> g_lastFrame;
+
+bool receive(const char* bytes, int count)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_frameMutex);
+        g_lastFrame.assign(bytes, bytes + count);
+    }
+    ++g_calls;
+    return g_accept;
+}
+
+class GrabThreadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        g_calls = 0;
+        g_accept = true;
+        ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
+        ASSERT_TRUE(m_source.init(0, 0, 64, 48, 20, false));
+        m_source.m_callback = receive;
+    }
+    int callsDuring(int ms)
+    {
+        const int before = g_calls;
+        QThread::msleep(ms);
+        return g_calls - before;
+    }
+    ZMGrabScreen m_source;
+};
+
+TEST_F(GrabThreadTest, DeliversAtTheFrameRate)
+{
+    m_source.start();
+    QThread::msleep(200);
+    const int calls = callsDuring(1000);
+    m_source.stop();
+    EXPECT_GE(calls, 12);
+    EXPECT_LE(calls, 22) << "grabs must follow the frame rate, not run ahead";
+    EXPECT_FALSE(m_source.lost());
+}
+
+TEST_F(GrabThreadTest, RefusingReceiverIsAskedAtMostTenTimesASecond)
+{
+    g_accept = false;
+    m_source.start();
+    QThread::msleep(100);
+    const int calls = callsDuring(1000);
+    m_source.stop();
+    EXPECT_GE(calls, 3);
+    EXPECT_LE(calls, 11);
+}
+
+TEST_F(GrabThreadTest, PauseStopsDeliveryAndStopWhilePausedIsQuick)
+{
+    m_source.start();
+    QThread::msleep(200);
+    m_source.pause();
+    QThread::msleep(100);
+    EXPECT_LE(callsDuring(500), 0);
+    m_source.resume();
+    EXPECT_GE(callsDuring(500), 4) << "resumed delivery";
+    m_source.pause();
+    QThread::msleep(100);
+    QElapsedTimer timer;
+    timer.start();
+    m_source.stop();
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_TRUE(m_source.isFinished());
+    timer.restart();
+    m_source.stop();
+    EXPECT_LT(timer.elapsed(), 50);
+}
+
+TEST_F(GrabThreadTest, WithoutReceiverTheThreadEnds)
+{
+    m_source.m_callback = nullptr;
+    m_source.start();
+    EXPECT_TRUE(m_source.wait(5000));
+    EXPECT_EQ(g_calls, 0);
+}
+
+TEST_F(GrabThreadTest, FiltersPaintInTheOrderTheyWereAdded)
+{
+    QImage red = solid(32, 32, 0xffff0000), blue = solid(32, 32, 0xff0000ff);
+    m_source.addFilter(&red, 0, 0);
+    m_source.addFilter(&blue, 16, 16);
+    m_source.start();
+    for (int i = 0; i < 500 && g_calls == 0; ++i)
+        QThread::msleep(10);
+    m_source.stop();
+    ASSERT_GT(g_calls, 0);
+    std::lock_guard<std::mutex> lock(g_frameMutex);
+    ASSERT_EQ(g_lastFrame.size(), 64u * 48 * 4);
+    EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 5, 5), kRed);
+    EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 20, 20), kBlue);
+    EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 50, 40), kBackground);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

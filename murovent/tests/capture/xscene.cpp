@@ -1,0 +1,135 @@
+#include "xscene.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstdio>
+#include <memory>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace xscene {
+namespace {
+
+using DisplayPtr = std::unique_ptr<Display, int (*)(Display*)>;
+
+DisplayPtr open()
+{
+    return DisplayPtr(XOpenDisplay(nullptr), XCloseDisplay);
+}
+
+unsigned long pixelOf(uint32_t rgb)
+{
+    return rgb & 0xffffff;  // the test servers are 24-bit TrueColor 0xRRGGBB
+}
+
+} // namespace
+
+bool paintRoot(uint32_t background, const std::vector<Rect>& rects)
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    const int screen = DefaultScreen(d.get());
+    const Window root = RootWindow(d.get(), screen);
+    const int w = DisplayWidth(d.get(), screen), h = DisplayHeight(d.get(), screen);
+    Pixmap pixmap = XCreatePixmap(d.get(), root, w, h, DefaultDepth(d.get(), screen));
+    GC gc = XCreateGC(d.get(), pixmap, 0, nullptr);
+    XSetForeground(d.get(), gc, pixelOf(background));
+    XFillRectangle(d.get(), pixmap, gc, 0, 0, w, h);
+    for (const Rect& r : rects) {
+        XSetForeground(d.get(), gc, pixelOf(r.rgb));
+        XFillRectangle(d.get(), pixmap, gc, r.x, r.y, r.width, r.height);
+    }
+    XSetWindowBackgroundPixmap(d.get(), root, pixmap);
+    XClearWindow(d.get(), root);
+    XFreeGC(d.get(), gc);
+    XFreePixmap(d.get(), pixmap);
+    XSync(d.get(), False);
+    return true;
+}
+
+bool setSquareCursor(int size, int hot, uint32_t rgb)
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    const Window root = DefaultRootWindow(d.get());
+    Pixmap bits = XCreatePixmap(d.get(), root, size, size, 1);
+    GC gc = XCreateGC(d.get(), bits, 0, nullptr);
+    XSetForeground(d.get(), gc, 1);
+    XFillRectangle(d.get(), bits, gc, 0, 0, size, size);
+    XColor colour{};
+    colour.red = ((rgb >> 16) & 0xff) * 257;
+    colour.green = ((rgb >> 8) & 0xff) * 257;
+    colour.blue = (rgb & 0xff) * 257;
+    Cursor cursor = XCreatePixmapCursor(d.get(), bits, bits, &colour, &colour, hot, hot);
+    XDefineCursor(d.get(), root, cursor);
+    XFreeCursor(d.get(), cursor);
+    XFreeGC(d.get(), gc);
+    XFreePixmap(d.get(), bits);
+    XSync(d.get(), False);
+    return true;
+}
+
+bool movePointer(int x, int y)
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    XWarpPointer(d.get(), None, DefaultRootWindow(d.get()), 0, 0, 0, 0, x, y);
+    XSync(d.get(), False);
+    return true;
+}
+
+bool screenSize(int* width, int* height)
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    *width = DisplayWidth(d.get(), DefaultScreen(d.get()));
+    *height = DisplayHeight(d.get(), DefaultScreen(d.get()));
+    return true;
+}
+
+int startXvfb(const char* size, char* name, int nameSize)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        char fd[16], screen[32];
+        std::snprintf(fd, sizeof fd, "%d", fds[1]);
+        std::snprintf(screen, sizeof screen, "%sx24", size);
+        freopen("/dev/null", "w", stderr);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
+               "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    char number[16] = {};
+    pollfd p{fds[0], POLLIN, 0};
+    const bool ready = pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], number, sizeof number - 1) > 0;
+    close(fds[0]);
+    if (!ready) {
+        stopXvfb(pid);
+        return -1;
+    }
+    std::snprintf(name, nameSize, ":%d", std::atoi(number));
+    return pid;
+}
+
+void stopXvfb(int pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+} // namespace xscene
