@@ -233,6 +233,22 @@ TEST_F(EncoderTest, OnlyTheSelectedStreamIsWritten)
     EXPECT_NEAR(a.streams[0].duration, 1.0, 0.0011);
 }
 
+TEST_F(EncoderTest, LongestPathThatFitsTheRecordIsUsedWhole)
+{
+    std::string file = path("");
+    file += std::string(127 - file.size() - 4, 'p') + ".mp4";
+    ASSERT_EQ(file.size(), 127u);
+    ZM_MovieInfo info = movie(file, 64, 64, 10, ZM_VIDEO);
+    EXPECT_EQ(info.save_path[127], '\0');
+    ZM_AVEncoder enc(ZM_VIDEO);
+    ASSERT_EQ(initError(enc, info), "");
+    enc.writeVideoFrame(quadrantPicture(64, 64).data(), 64 * 64 * 4);
+    enc.uninit();
+    const mp4probe::Mp4Info probed = mp4probe::probeMp4(file);
+    ASSERT_TRUE(probed.ok) << probed.error;
+    EXPECT_EQ(probed.streams[0].packets, 1);
+}
+
 TEST_F(EncoderTest, InitRejectsBadDescriptionsWithTheirMessages)
 {
     {
