@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QIODevice>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include "zm_grabbase.h"
+
+class QAudioSource;
+
+// The default microphone through Qt's audio input. Lives on the GUI thread: the reads run from
+// its event loop, so the delivery callback is called there too.
+class ZMGrabAudio : public QObject, public ZMGrabBase
+{
+    Q_OBJECT
+public:
+    explicit ZMGrabAudio(QObject* parent = nullptr);
+    ~ZMGrabAudio() override;
+
+    // Prepares recording from the default input in the wanted format, or in the device's
+    // nearest one (see format()). False, with errorString() set, when there is no input device
+    // or the device cannot give 16-bit samples.
+    bool init(int sampleRate, int channels, int sampleSize);
+    QAudioFormat format() const { return m_format; }
+    QString errorString() const { return m_error; }
+    bool isRecording() const { return m_readDevice != nullptr || m_silence.isActive(); }
+    // True once the input failed during the recording; silence has been filling in since.
+    bool inputLost() const { return m_inputLost; }
+
+    // start() leaves isRecording() false, with errorString() set, when the device cannot be opened.
+    void start() override;
+    void stop() override;
+    void pause() override;
+    void resume() override;
+
+public slots:
+    void safe_stop();
+    void notified();
+    void readMore();
+
+private:
+    void onStateChanged(QAudio::State state);
+    void fillSilence();
+
+    static QAudioFormat nearestFormat(const QAudioFormat& wanted, const QAudioDevice& device);
+
+    QAudioSource* m_audioInput = nullptr;
+    // Guarded: some back ends delete the read device when the input stops.
+    QPointer<QIODevice> m_readDevice;
+    QAudioFormat m_format;
+    QString m_error;
+    QTimer m_silence;
+    QElapsedTimer m_silenceClock;
+    qint64 m_silenceFrames = 0;       // frames of silence delivered since m_silenceClock started
+    bool m_inputLost = false;
+    char m_buffer[4096];
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "tapaudio.h"
+#include "zm_grabbase.h"
+
+// The system's own sound, recorded by TapAudio and delivered on TapAudio's thread.
+class ZMHookAudio : public ZMGrabBase
+{
+public:
+    ZMHookAudio() = default;
+
+    // Writes the format TapAudio delivers (48000 Hz, 2 channels, 16 bits) and registers the
+    // delivery with TapAudio.
+    void registerCallback(int* sampleRate, int* channels, int* sampleSize);
+    void start() override;
+    void stop() override;
+    void pause() override;
+    void resume() override;
+
+    bool isRecording() const { return m_tap.isRecording(); }
+    bool serverLost() const { return m_tap.serverLost(); }
+    std::string errorString() const { return m_tap.errorString(); }
+
+private:
+    static void trampoline(const char* data, int bytes, void* user);
+
+    TapAudio m_tap;
+};
