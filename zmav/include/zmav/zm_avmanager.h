@@ -1,0 +1,74 @@
+#pragma once
+
+#include <zmav/zm_movie_info.h>
+#include <zmav/zmav_export.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace ZM {
+
+class ZM_AVEncoder;
+
+// One recording: the encoder, a copy of its description, and the encoding thread that takes
+// pictures and sound from the two process-wide pools and paces the output.
+//
+// Threads: open/ZM_Start/ZM_Pause/ZM_Resume/ZM_Stop on the controlling thread; ZM_writeVideo
+// on the screen-capture thread and ZM_writeAudio on the audio delivery thread (one each);
+// everything else on the encoding thread.
+class ZMAV_EXPORT ZM_AVManager {
+public:
+    ZM_AVManager();
+    // Stops a recording still running, so that the file is always finalised.
+    virtual ~ZM_AVManager();
+    ZM_AVManager(const ZM_AVManager&) = delete;
+    ZM_AVManager& operator=(const ZM_AVManager&) = delete;
+
+    // Creates the encoder and the output file; false when any part of the set-up fails.
+    bool open(ZM_MovieInfo* info);
+    void ZM_Start();
+    void ZM_Pause();
+    void ZM_Resume();
+    // Ends the intake, waits for the encoding thread and for producers still inside the
+    // pools, drops what they left there and finalises the file. Later calls do nothing.
+    void ZM_Stop();
+    // Running and neither paused nor stopping: the intake accepts.
+    bool is_Working() const;
+
+    bool ZM_writeVideo(const unsigned char* data, int size, bool block);
+    bool ZM_writeAudio(const unsigned char* data, int size, bool block);
+
+    bool encVideoFrame();
+    bool encAudioFrame();
+    void run_only_video();
+    void run_only_audio();
+    void run_audio_video();
+    static void* static_RUN(void* manager);
+
+    // Read by tests and the library's own diagnostics; null before open.
+    const ZM_AVEncoder* encoder() const { return m_encoder.get(); }
+
+private:
+    // Counts a producer inside the intake for as long as it lives.
+    class WriterGuard;
+
+    // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
+    bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
+    void waitForWriters() const;
+
+    std::unique_ptr<ZM_AVEncoder> m_encoder;
+    ZM_MovieInfo m_movieInfo;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_pause{false};
+    std::thread m_thread;
+    std::atomic<bool> m_videoStarted{false};
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_finished{false};
+    std::atomic<int> m_writers{0};
+    std::vector<unsigned char> m_audioFrame;
+};
+
+} // namespace ZM

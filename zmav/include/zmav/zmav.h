@@ -1,0 +1,49 @@
+#ifndef ZMAV_ZMAV_H
+#define ZMAV_ZMAV_H
+
+/* C interface of the encoder library: one recording at a time, described by a ZM_MovieInfo,
+   fed with pictures and PCM sound from capture threads. Every function takes leading
+   reserved pointers (pass the caller's object or null) that the library never reads.
+
+   Threads: init, Start, Pause, Resume and Stop on the controlling thread; EncodeVideoFrame
+   on one screen-capture thread, EncodeAudioFrame on one audio delivery thread. Stop may run
+   while a capture call is in progress: it waits for that call to return before the
+   recording is destroyed. */
+
+#include <zmav/zm_movie_info.h>
+#include <zmav/zmav_export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opens a new recording (creating its file) from a copy of info, finalising and replacing
+   any existing one. False, with no recording left, when save_path is empty (the existing
+   recording then stays) or when the file cannot be set up. */
+ZMAV_EXPORT bool ZMAV_init(void* reserved1, void* reserved2, void* reserved3, ZM_MovieInfo info);
+
+/* Starts the encoding thread of the recording opened by ZMAV_init. */
+ZMAV_EXPORT void ZMAV_Start(void* reserved1, void* reserved2);
+ZMAV_EXPORT void ZMAV_Pause(void* reserved1, void* reserved2);
+ZMAV_EXPORT void ZMAV_Resume(void* reserved1, void* reserved2);
+/* Ends the intake, encodes and writes what is left, closes the file and destroys the
+   recording. Input still waiting in the library is dropped. */
+ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
+
+/* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
+   of NV21). Blocks while 5 pictures are waiting. A null picture fills one frame slot.
+   1 when queued; 0 without a running recording, while paused or stopping, or for a negative
+   size. */
+ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const unsigned char* data,
+                                      int size);
+
+/* Copies a chunk of interleaved signed 16-bit PCM of any length. Never blocks: 0 when 16
+   chunks are already waiting (the chunk is dropped), otherwise as for pictures. */
+ZMAV_EXPORT int ZMAV_EncodeAudioFrame(void* reserved1, void* reserved2, const unsigned char* data,
+                                      int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,279 @@
+#include <zmav/zm_avmanager.h>
+
+#include <zmav/zm_avencoder.h>
+#include <zmav/zm_packetpool.h>
+
+#include <exception>
+#include <string>
+#include <system_error>
+
+namespace ZM {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kPollSlice = std::chrono::milliseconds(20);
+// One AAC frame: 1024 samples of 16 bits per channel.
+constexpr int kAudioFrameBytesPerChannel = 1024 * 2;
+
+} // namespace
+
+class ZM_AVManager::WriterGuard {
+public:
+    explicit WriterGuard(std::atomic<int>& writers) : m_writers(writers) { ++m_writers; }
+    ~WriterGuard() { --m_writers; }
+    WriterGuard(const WriterGuard&) = delete;
+    WriterGuard& operator=(const WriterGuard&) = delete;
+
+private:
+    std::atomic<int>& m_writers;
+};
+
+ZM_AVManager::ZM_AVManager() : m_movieInfo()
+{
+}
+
+ZM_AVManager::~ZM_AVManager()
+{
+    if (m_started)
+        ZM_Stop();
+}
+
+bool ZM_AVManager::open(ZM_MovieInfo* info)
+{
+    const int streams = info ? (info->has_audio_video & ZM_AUDIO_VIDEO) : 0;
+    if (m_encoder || streams == 0)
+        return false;
+    m_movieInfo = *info;
+    m_encoder = std::make_unique<ZM_AVEncoder>(static_cast<ZM_AVEnum>(streams));
+    try {
+        m_encoder->init(&m_movieInfo);
+    } catch (const std::string&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+void ZM_AVManager::ZM_Start()
+{
+    if (m_started || m_finished || !m_encoder || !m_encoder->isOpen())
+        return;
+    m_pause = false;
+    m_stop = false;
+    m_videoStarted = false;
+    if (m_encoder->hasAudio())
+        m_audioFrame.assign(static_cast<size_t>(m_movieInfo.channels) * kAudioFrameBytesPerChannel, 0);
+    AudioPool::instance().discardAll();
+    VideoPool::instance().discardAll();
+    AudioPool::instance().open();
+    VideoPool::instance().open();
+    try {
+        m_thread = std::thread(&ZM_AVManager::static_RUN, this);
+    } catch (const std::system_error&) {
+        return;
+    }
+    m_started = true;
+}
+
+void ZM_AVManager::ZM_Pause()
+{
+    m_pause = true;
+}
+
+void ZM_AVManager::ZM_Resume()
+{
+    m_pause = false;
+}
+
+void ZM_AVManager::ZM_Stop()
+{
+    if (m_finished.exchange(true))
+        return;
+    m_stop = true;
+    AudioPool::instance().close();
+    VideoPool::instance().close();
+    if (m_thread.joinable())
+        m_thread.join();
+    // A producer may have passed the stop check just before the flag was set; once it has
+    // left, nothing can add to the pools any more and what is left there is this
+    // recording's, not the next one's.
+    waitForWriters();
+    AudioPool::instance().discardAll();
+    VideoPool::instance().discardAll();
+    if (m_encoder)
+        m_encoder->uninit();
+}
+
+bool ZM_AVManager::is_Working() const
+{
+    return m_started && !m_pause && !m_stop;
+}
+
+void ZM_AVManager::waitForWriters() const
+{
+    // Closed pools release a blocked producer within one 20 ms slice.
+    while (m_writers.load() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// The writer is counted before it looks at the flags, and ZM_Stop sets the flag before it
+// looks at the count: either the writer sees the stop, or ZM_Stop waits for it.
+bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block)
+{
+    WriterGuard guard(m_writers);
+    return is_Working() && VideoPool::instance().writenBytes(data, size, block);
+}
+
+bool ZM_AVManager::ZM_writeAudio(const unsigned char* data, int size, bool block)
+{
+    WriterGuard guard(m_writers);
+    return is_Working() && AudioPool::instance().writenBytes(data, size, block);
+}
+
+bool ZM_AVManager::encVideoFrame()
+{
+    VideoPool& pool = VideoPool::instance();
+    if (pool.isClosed())
+        return false;
+    const bool autoJump = m_movieInfo.autoJumpFrame;
+    // The first picture of a recording is always waited for; after it, a slot without a new
+    // picture is filled by the encoder instead of holding up the timeline.
+    const bool block = !autoJump || !m_videoStarted;
+    std::unique_ptr<PoolItem> item;
+    switch (pool.takeItem(item, block)) {
+    case queue_producer_consumer::Ok:
+        if (autoJump)
+            m_videoStarted = true;
+        m_encoder->writeVideoFrame(item->data.get(), item->len);
+        return true;
+    case queue_producer_consumer::WouldBlock:
+        m_encoder->writeVideoFrame(nullptr, 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ZM_AVManager::encAudioFrame()
+{
+    const int n = static_cast<int>(m_audioFrame.size());
+    if (AudioPool::instance().readnBytes(m_audioFrame.data(), n) != AudioPool::ReadOk)
+        return false;
+    m_encoder->writeAudioFrame(m_audioFrame.data(), n);
+    return true;
+}
+
+bool ZM_AVManager::napUnlessStopping(Clock::duration d) const
+{
+    const auto until = Clock::now() + d;
+    for (;;) {
+        if (m_stop)
+            return false;
+        const auto now = Clock::now();
+        if (now >= until)
+            return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(until - now, kPollSlice));
+    }
+}
+
+// Slots follow an absolute schedule (slot k due at start + k / frameRate), so the timeline
+// keeps to the wall clock instead of drifting by the rounding and overhead of every pass.
+// Falling more than one slot behind restarts the schedule: a slow encoder yields fewer slots
+// per second rather than bursts of catch-up slots.
+void ZM_AVManager::run_only_video()
+{
+    const double fps = m_movieInfo.frameRate;
+    if (fps < 1)
+        return;
+    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
+    bool scheduled = false;
+    Clock::time_point start;
+    long long slot = 0;
+    while (!m_stop) {
+        if (m_pause) {
+            scheduled = false; // a pause leaves no gap: the schedule restarts on resume
+            napUnlessStopping(kPollSlice);
+            continue;
+        }
+        if (!m_encoder || !encVideoFrame())
+            return;
+        const auto now = Clock::now();
+        if (!scheduled) {
+            start = now;
+            slot = 0;
+            scheduled = true;
+        }
+        ++slot;
+        const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(slot / fps));
+        if (now - due > period) {
+            start = now;
+            slot = 0;
+        } else if (due > now && !napUnlessStopping(due - now)) {
+            return;
+        }
+    }
+}
+
+// The audio intake paces the loop: each pass waits in the pool for one frame of sound.
+void ZM_AVManager::run_only_audio()
+{
+    while (!m_stop) {
+        if (m_pause)
+            napUnlessStopping(kPollSlice);
+        else if (!m_encoder || !encAudioFrame())
+            return;
+    }
+}
+
+// Keeps the video clock within one frame of the audio clock; the audio capture sets the pace.
+void ZM_AVManager::run_audio_video()
+{
+    if (m_movieInfo.frameRate < 1)
+        return;
+    const double d = 1.0 / m_movieInfo.frameRate;
+    while (!m_stop) {
+        if (m_pause) {
+            napUnlessStopping(kPollSlice);
+            continue;
+        }
+        if (!m_encoder)
+            return;
+        double diff = m_encoder->audioTime() - m_encoder->videoTime();
+        if (diff > d) {
+            int k = 1;
+            do {
+                diff -= d;
+                ++k;
+            } while (diff > d);
+            for (int i = 0; i < k; ++i)
+                if (!encVideoFrame())
+                    return;
+        } else if (diff < -d) {
+            if (!encAudioFrame())
+                return;
+        } else if (!encVideoFrame()) {
+            return;
+        }
+    }
+}
+
+void* ZM_AVManager::static_RUN(void* manager)
+{
+    auto* self = static_cast<ZM_AVManager*>(manager);
+    const ZM_AVEncoder* encoder = self->m_encoder.get();
+    if (!encoder)
+        return nullptr;
+    if (encoder->hasVideo() && encoder->hasAudio())
+        self->run_audio_video();
+    else if (encoder->hasAudio())
+        self->run_only_audio();
+    else if (encoder->hasVideo())
+        self->run_only_video();
+    return nullptr;
+}
+
+} // namespace ZM

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace ZM {
+
+class ZM_AVManager;
+
+// The one recording of the process, as the C interface sees it. Capture threads use the
+// recording while the controlling thread may be destroying it: a recording is taken out of
+// reach first and deleted only after the last capture call using it has returned.
+class ZM_CurrentRecording {
+public:
+    static ZM_CurrentRecording& instance();
+
+    // Control side (serialised among themselves).
+    // Stops and destroys the current recording (if any), then installs next.
+    void replace(std::unique_ptr<ZM_AVManager> next);
+    void control(const std::function<void(ZM_AVManager&)>& action);
+
+    // Capture side: runs action on the current recording, kept alive meanwhile; false when
+    // there is none.
+    bool use(const std::function<bool(ZM_AVManager&)>& action);
+
+private:
+    ZM_CurrentRecording() = default;
+    std::unique_ptr<ZM_AVManager> takeOut();
+    void retire(std::unique_ptr<ZM_AVManager> old);
+
+    std::mutex m_control;
+    std::mutex m_mutex;
+    std::condition_variable m_idle;
+    ZM_AVManager* m_manager = nullptr;
+    int m_users = 0;
+};
+
+} // namespace ZM

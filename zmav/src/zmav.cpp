@@ -1,0 +1,58 @@
+#include <zmav/zmav.h>
+
+#include <zmav/zm_avmanager.h>
+
+#include "zm_currentrecording.h"
+
+using ZM::ZM_AVManager;
+using ZM::ZM_CurrentRecording;
+
+bool ZMAV_init(void*, void*, void*, ZM_MovieInfo info)
+{
+    if (info.save_path[0] == '\0')
+        return false;
+    ZM_CurrentRecording& current = ZM_CurrentRecording::instance();
+    current.replace(nullptr);
+    auto manager = std::make_unique<ZM_AVManager>();
+    // A recording that could not be set up is not kept: starting it could only fail.
+    if (!manager->open(&info))
+        return false;
+    current.replace(std::move(manager));
+    return true;
+}
+
+void ZMAV_Start(void*, void*)
+{
+    ZM_CurrentRecording::instance().control([](ZM_AVManager& m) { m.ZM_Start(); });
+}
+
+void ZMAV_Pause(void*, void*)
+{
+    ZM_CurrentRecording::instance().control([](ZM_AVManager& m) { m.ZM_Pause(); });
+}
+
+void ZMAV_Resume(void*, void*)
+{
+    ZM_CurrentRecording::instance().control([](ZM_AVManager& m) { m.ZM_Resume(); });
+}
+
+void ZMAV_Stop(void*, void*)
+{
+    ZM_CurrentRecording::instance().replace(nullptr);
+}
+
+int ZMAV_EncodeVideoFrame(void*, void*, const unsigned char* data, int size)
+{
+    return ZM_CurrentRecording::instance().use(
+               [=](ZM_AVManager& m) { return m.ZM_writeVideo(data, size, true); })
+               ? 1
+               : 0;
+}
+
+int ZMAV_EncodeAudioFrame(void*, void*, const unsigned char* data, int size)
+{
+    return ZM_CurrentRecording::instance().use(
+               [=](ZM_AVManager& m) { return m.ZM_writeAudio(data, size, false); })
+               ? 1
+               : 0;
+}

@@ -1,0 +1,181 @@
+// Recordings made through the C interface with capture-like producer threads, each file
+// decoded afterwards: pacing of video-only recordings by the wall clock, audio regrouping,
+// audio/video synchronisation and pause.
+
+#include "recording_helpers.h"
+
+#include "mp4_probe.h"
+
+#include <gtest/gtest.h>
+
+using namespace rec;
+using mp4probe::probeMp4;
+
+namespace {
+
+class Recording : public ::testing::Test {
+protected:
+    void TearDown() override { ZMAV_Stop(nullptr, nullptr); }
+    TempDir dir;
+};
+
+// Frequency of a mono signal from its rising zero crossings.
+double frequencyOf(const std::vector<float>& mono, int rate)
+{
+    int crossings = 0;
+    size_t first = 0, last = 0;
+    for (size_t i = 1; i < mono.size(); ++i)
+        if (mono[i - 1] < 0 && mono[i] >= 0) {
+            if (crossings++ == 0)
+                first = i;
+            last = i;
+        }
+    return crossings > 1 ? (crossings - 1) * double(rate) / double(last - first) : 0;
+}
+
+} // namespace
+
+TEST_F(Recording, VideoOnlyFollowsTheWallClockWithAFasterProducer)
+{
+    const std::string path = dir.file("video10.mp4");
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, 10)));
+    ZMAV_Start(nullptr, nullptr);
+    auto t0 = Clock::now();
+    VideoProducer producer(320, 240, 25);
+    sleepMs(3000);
+    ZMAV_Stop(nullptr, nullptr);
+    const double wall = secondsSince(t0);
+    producer.stop();
+
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    const auto* v = info.stream("video");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v->codec, "h264");
+    EXPECT_EQ(v->width, 320);
+    // About 30 slots in 3 s; a sanitizer-slowed encoder may fall a little behind.
+    EXPECT_LE(v->packets, 32);
+    EXPECT_GE(v->packets, 30 - 3 * kSlowdown);
+    EXPECT_NEAR(v->duration, wall, 0.2 * kSlowdown);
+    EXPECT_EQ(mp4probe::countVideoFrames(path), v->packets);
+    // The producer is held to the encoder's pace by the 5 waiting slots; pictures still
+    // waiting at the stop are dropped, none is lost otherwise.
+    EXPECT_GE(producer.accepted(), v->packets);
+    EXPECT_LE(producer.accepted(), v->packets + 5);
+}
+
+TEST_F(Recording, RepeatsThenEmptySlotsKeepTheTimelineWhenPicturesStop)
+{
+    const std::string path = dir.file("jump.mp4");
+    const int fps = 20;
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, fps)));
+    ZMAV_Start(nullptr, nullptr);
+    VideoProducer producer(320, 240, fps, 1);
+    producer.stop(); // after the first picture
+    auto t0 = Clock::now();
+    sleepMs(3500);
+    ZMAV_Stop(nullptr, nullptr);
+    const double wall = secondsSince(t0);
+
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    const auto* v = info.stream("video");
+    ASSERT_NE(v, nullptr);
+    // The picture and its repeats fill the first frameRate + 31 slots; the later slots are
+    // empty (no packet) but still count on the timeline.
+    EXPECT_EQ(v->packets, fps + 31);
+    EXPECT_NEAR(info.duration, wall, 0.15 * kSlowdown);
+    const auto first = mp4probe::decodeVideoFrame(path, 0);
+    const auto last = mp4probe::decodeVideoFrame(path, fps + 30);
+    ASSERT_TRUE(first.ok && last.ok);
+    EXPECT_NEAR(last.pixel(200, 20).b, first.pixel(200, 20).b, 8);
+}
+
+TEST_F(Recording, AudioOnlyRegroupsChunksIntoWholeFramesAndKeepsTheSound)
+{
+    const std::string path = dir.file("audio.mp4");
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_AUDIO)));
+    ZMAV_Start(nullptr, nullptr);
+    AudioProducer producer(48000, 2, 1000, false, 2.0);
+    producer.join();
+    ASSERT_TRUE(waitAudioTaken());
+    ZMAV_Stop(nullptr, nullptr);
+
+    const long long fed = producer.acceptedBytes();
+    ASSERT_EQ(fed, 2 * 48000 * 2 * 2);
+    const long long frames = fed / (2 * 2048); // the rest of a frame is dropped at stop
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    ASSERT_EQ(info.streams.size(), 1u);
+    const auto* a = info.stream("audio");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->codec, "aac");
+    EXPECT_EQ(a->sampleRate, 48000);
+    EXPECT_EQ(a->channels, 2);
+
+    const auto sound = mp4probe::decodeAudio(path);
+    ASSERT_TRUE(sound.ok) << sound.error;
+    EXPECT_EQ(sound.frames(), frames * 1024);
+    std::vector<float> left;
+    double energy = 0;
+    for (int64_t i = 0; i < sound.frames(); ++i) {
+        left.push_back(sound.samples[size_t(i) * 2]);
+        energy += double(left.back()) * left.back();
+    }
+    EXPECT_NEAR(frequencyOf(left, 48000), 1000, 5);
+    EXPECT_NEAR(std::sqrt(energy / double(left.size())), AudioProducer::kAmplitude / std::sqrt(2.0), 0.03);
+}
+
+TEST_F(Recording, BothStreamsEndWithinOneVideoFrame)
+{
+    const std::string path = dir.file("both.mp4");
+    const int fps = 30;
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_AUDIO_VIDEO, fps)));
+    ZMAV_Start(nullptr, nullptr);
+    const auto t0 = Clock::now();
+    AudioProducer audio(48000, 2, 440, true);
+    VideoProducer video(320, 240, fps);
+    sleepMs(3000);
+    audio.stop();
+    video.stop();
+    const double fedSeconds = secondsSince(t0);
+    ZMAV_Stop(nullptr, nullptr);
+
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    ASSERT_EQ(info.streams.size(), 2u);
+    EXPECT_EQ(info.streams[0].type, "video");
+    EXPECT_EQ(info.streams[1].type, "audio");
+    const double vd = info.streams[0].duration, ad = info.streams[1].duration;
+    EXPECT_NEAR(vd, ad, 1.0 / fps + 0.005) << "video " << vd << " s, audio " << ad << " s";
+    EXPECT_NEAR(ad, 3.0, 0.3 * kSlowdown);
+    // The encoder keeps up with real-time sound: hardly any chunk finds the 16 slots full.
+    EXPECT_GT(double(audio.acceptedBytes()), 0.95 * fedSeconds * 48000 * 4);
+}
+
+TEST_F(Recording, PauseLeavesNoGap)
+{
+    const std::string path = dir.file("pause.mp4");
+    const int fps = 15;
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_AUDIO_VIDEO, fps)));
+    ZMAV_Start(nullptr, nullptr);
+    AudioProducer audio(48000, 2, 440, true);
+    VideoProducer video(320, 240, fps);
+    sleepMs(1000);
+    ZMAV_Pause(nullptr, nullptr);
+    sleepMs(2000);
+    ZMAV_Resume(nullptr, nullptr);
+    sleepMs(1000);
+    ZMAV_Stop(nullptr, nullptr);
+    audio.stop();
+    video.stop();
+
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    ASSERT_EQ(info.streams.size(), 2u);
+    // 2 s recorded out of 4 s of wall time.
+    EXPECT_NEAR(info.streams[1].duration, 2.0, 0.35);
+    EXPECT_NEAR(info.streams[0].duration, info.streams[1].duration, 2.0 / fps);
+    EXPECT_NEAR(double(info.streams[0].packets), 2.0 * fps, 6);
+    EXPECT_GT(audio.refusedChunks(), 0); // refused while paused
+}
