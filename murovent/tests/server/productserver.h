@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <vector>
+
+// The test product server (product_server.py) on an ephemeral port of 127.0.0.1.
+class ProductServer
+{
+public:
+    struct Request {
+        QString method;
+        QString path;
+        QMap<QString, QString> headers;  // names in lower case
+        QByteArray body;
+    };
+
+    ProductServer();
+    ~ProductServer();
+
+    bool isRunning() const { return m_port > 0; }
+    QString url() const;
+    // How to answer each endpoint (see product_server.py); takes effect with the next request.
+    void configure(const QJsonObject& config);
+    std::vector<Request> requests() const;
+    std::vector<Request> requestsTo(const QString& endpoint) const;
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// Points TMPDIR (and so QDir::tempPath) at a private folder for the whole test program, so
+// that nothing touches the real temporary cache. Call first thing in main.
+void usePrivateTempDir();
+// A port on 127.0.0.1 where nothing listens.
+int closedPort();
