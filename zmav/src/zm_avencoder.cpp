@@ -1,6 +1,7 @@
 #include <zmav/zm_avencoder.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -120,8 +121,13 @@ void ZM_AVEncoder::init(ZM_MovieInfo* info)
     if (hasAudio())
         openAudio(*info);
     openFile();
-    if (avformat_write_header(m_context, nullptr) < 0)
+    if (avformat_write_header(m_context, nullptr) < 0) {
+        // Nothing playable can follow: do not leave an empty file behind.
+        avio_closep(&m_context->pb);
+        m_fileOpen = false;
+        std::remove(m_context->url);
         fail("@ avformat_write_header(...) error !");
+    }
     m_headerWritten = true;
 }
 
@@ -146,6 +152,10 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
 {
     if (m_frameRate < 1)
         fail("@ frameRate < 1");
+    // 4:2:0 chroma covers pixel pairs in both directions. libx264 would refuse an odd height
+    // too, but leaks its settings when it does.
+    if (m_height % 2 != 0)
+        fail("@ picture height must be even");
     const int srcFormat = getFrameFormat(info);
     ZM_AVBase::init(m_width, m_height, srcFormat, AV_PIX_FMT_YUV420P);
     m_srcBytes = av_image_get_buffer_size(AVPixelFormat(srcFormat), m_width, m_height, 1);

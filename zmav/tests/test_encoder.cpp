@@ -279,21 +279,35 @@ TEST_F(EncoderTest, InitRejectsBadDescriptionsWithTheirMessages)
 
 TEST_F(EncoderTest, CodecThatDoesNotOpenFailsInitInsteadOfLeavingAnEmptyFile)
 {
-    // H.264 4:2:0 needs an even height: the codec refuses to open.
+    // H.264 4:2:0 needs an even height.
     const std::string file = path("oddheight.mp4");
     ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
     const std::string error = initError(enc, movie(file, 640, 361, 25));
-    EXPECT_EQ(error, "@ avcodec_open2(...) error ! (video)");
+    EXPECT_EQ(error, "@ picture height must be even");
     // The partly built encoder is released without a trailer and without crashing.
     enc.writeVideoFrame(nullptr, 0);
     enc.uninit();
     EXPECT_FALSE(enc.isOpen());
     enc.uninit();
 
-    ZM_AVEncoder audio(ZM_AUDIO);
-    ZM_MovieInfo info = movie(path("badrate.mp4"), 64, 64, 25, ZM_AUDIO);
+    // A sample rate AAC has no table for: the codec refuses to open.
+    ZM_AVEncoder audio(ZM_AUDIO_VIDEO);
+    ZM_MovieInfo info = movie(path("badrate.mp4"), 64, 64, 25);
     info.audioSampleRate = 1234;
     EXPECT_EQ(initError(audio, info), "@ avcodec_open2(...) error ! (audio)");
+    audio.uninit();
+    EXPECT_FALSE(audio.isOpen());
+}
+
+TEST_F(EncoderTest, HeaderThatCannotBeWrittenFailsInitAndLeavesNoFile)
+{
+    // An MP4 without any stream has no header.
+    const std::string file = path("nostreams.mp4");
+    ZM_AVEncoder enc(static_cast<ZM_AVEnum>(0));
+    EXPECT_EQ(initError(enc, movie(file, 64, 64, 10, 0)), "@ avformat_write_header(...) error !");
+    EXPECT_EQ(fileSize(file), -1);
+    enc.uninit();
+    EXPECT_FALSE(enc.isOpen());
 }
 
 TEST_F(EncoderTest, PictureOfTheWrongSizeIsIgnoredWithoutUsingASlot)
