@@ -99,11 +99,19 @@ Grab_X11::Grab_X11(int x, int y, int width, int height, bool grabCursor,
 
 Grab_X11::~Grab_X11()
 {
+    closeDisplay();
+}
+
+// After a broken connection Xlib's locks are only usable from the thread that saw the break,
+// so that thread closes the display right away (on any other it would hang).
+void Grab_X11::closeDisplay()
+{
     if (!m_display)
         return;
     detachShm();
     XCloseDisplay(m_display);
     unregisterDisplay(m_display);
+    m_display = nullptr;
 }
 
 void Grab_X11::onConnectionLost(Display*, void* self)
@@ -201,13 +209,15 @@ void Grab_X11::detachShm()
 
 unsigned char* Grab_X11::grab()
 {
-    if (!m_valid || m_lost)
+    if (!m_valid)
         return nullptr;
     const bool ok = m_shmImage ? grabShm() : grabPlain();
     // A failed request means the screen no longer holds the area (the connection broke or
     // the screen shrank): there is nothing left to record.
     if (!ok || m_lost) {
         m_lost = true;
+        m_valid = false;
+        closeDisplay();
         return nullptr;
     }
     if (m_grabCursor && m_hasXFixes)

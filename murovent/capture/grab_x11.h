@@ -41,6 +41,7 @@ private:
     bool areaInsideScreen() const;
     bool attachShm();
     void detachShm();
+    void closeDisplay();
     bool grabShm();
     bool grabPlain();
     void copyRows(const _XImage* image);

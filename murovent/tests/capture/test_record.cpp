@@ -1,0 +1,275 @@
+// murovent-record end to end on the test's X server: every file it makes is decoded and
+// checked (size, frame count against duration x fps, colours, cursor, watermarks), and so is
+// what it leaves behind when interrupted or when the X server dies under it.
+#include "xscene.h"
+
+#include "mp4_probe.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const uint32_t kBackground = 0x203040, kRed = 0xff0000, kGreen = 0x00ff00, kMagenta = 0xff00ff;
+
+struct Proc {
+    pid_t pid = -1;
+    std::string errPath;
+};
+
+Proc spawn(const std::vector<std::string>& args, const std::string& errPath)
+{
+    Proc proc{fork(), errPath};
+    if (proc.pid == 0) {
+        const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, STDERR_FILENO);
+        dup2(fd, STDOUT_FILENO);
+        std::vector<char*> argv{const_cast<char*>(MUROVENT_RECORD)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(MUROVENT_RECORD, argv.data());
+        _exit(127);
+    }
+    return proc;
+}
+
+int finish(const Proc& proc, std::string* output = nullptr)
+{
+    int status = 0;
+    waitpid(proc.pid, &status, 0);
+    if (output) {
+        std::ifstream in(proc.errPath);
+        std::stringstream text;
+        text << in.rdbuf();
+        *output = text.str();
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+class RecordTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(xscene::paintRoot(kBackground, {{100, 50, 200, 100, kRed},
+                                                    {400, 300, 50, 60, kGreen}}));
+        ASSERT_TRUE(xscene::setSquareCursor(32, 12, kMagenta));
+        ASSERT_TRUE(xscene::movePointer(kPointerX, kPointerY));
+    }
+    std::string path(const char* name) const { return m_dir.filePath(name).toStdString(); }
+    int record(const std::vector<std::string>& args, std::string* output)
+    {
+        return finish(spawn(args, path("stderr.txt")), output);
+    }
+    // Output files in the folder, besides the recorder's captured messages.
+    QStringList files() const
+    {
+        QStringList names = QDir(m_dir.path()).entryList(QDir::Files);
+        names.removeAll(QStringLiteral("stderr.txt"));
+        return names;
+    }
+
+    static constexpr int kPointerX = 240, kPointerY = 290;
+    QTemporaryDir m_dir;
+};
+
+::testing::AssertionResult near(const mp4probe::DecodedPicture& picture, int x, int y, uint32_t rgb)
+{
+    const mp4probe::Bgra p = picture.pixel(x, y);
+    const int want[3] = {int(rgb >> 16 & 0xff), int(rgb >> 8 & 0xff), int(rgb & 0xff)};
+    const int got[3] = {p.r, p.g, p.b};
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(want[i] - got[i]) > 20)
+            return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is rgb(" << got[0]
+                                                 << "," << got[1] << "," << got[2] << "), want "
+                                                 << std::hex << rgb;
+    return ::testing::AssertionSuccess();
+}
+
+void expectPlayable(const std::string& file, int fps, double minSeconds, double maxSeconds,
+                    int width, int height)
+{
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(file);
+    ASSERT_TRUE(info.ok) << info.error;
+    const mp4probe::StreamProbe* video = info.stream("video");
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->width, width);
+    EXPECT_EQ(video->height, height);
+    EXPECT_GE(info.duration, minSeconds);
+    EXPECT_LE(info.duration, maxSeconds);
+    const int frames = mp4probe::countVideoFrames(file);
+    EXPECT_NEAR(frames, info.duration * fps, 1.5) << "every slot of the duration holds a frame";
+}
+
+TEST_F(RecordTest, FullScreenWithoutCursor)
+{
+    int w = 0, h = 0;
+    ASSERT_TRUE(xscene::screenSize(&w, &h));
+    const std::string out = path("full.mp4");
+    std::string messages;
+    ASSERT_EQ(record({"--duration", "2", "--fps", "10", out}, &messages), 0) << messages;
+    expectPlayable(out, 10, 1.8, 2.3, w, h);
+    const mp4probe::DecodedPicture picture = mp4probe::decodeVideoFrame(out, 10);
+    ASSERT_TRUE(picture.ok) << picture.error;
+    EXPECT_TRUE(near(picture, 20, 20, kBackground));
+    EXPECT_TRUE(near(picture, 200, 100, kRed));
+    EXPECT_TRUE(near(picture, 425, 330, kGreen));
+    EXPECT_TRUE(near(picture, kPointerX + 4, kPointerY + 4, kBackground)) << "no cursor unless asked";
+    EXPECT_NE(messages.find("slots written"), std::string::npos) << messages;
+}
+
+QString savePng(const QTemporaryDir& dir, const char* name, int w, int h,
+                const std::function<void(QPainter&)>& paint)
+{
+    QImage image(w, h, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paint(painter);
+    painter.end();
+    const QString file = dir.filePath(QLatin1String(name));
+    image.save(file);
+    return file;
+}
+
+TEST_F(RecordTest, OffsetAreaWithCursorAndWatermarks)
+{
+    // Left half opaque yellow, right half transparent.
+    const QString half = savePng(m_dir, "half.png", 100, 60, [](QPainter& p) { p.fillRect(0, 0, 50, 60, QColor(255, 255, 0)); });
+    const QString blue = savePng(m_dir, "blue.png", 60, 60, [](QPainter& p) { p.fillRect(0, 0, 60, 60, Qt::blue); });
+    const QString cyan = savePng(m_dir, "cyan.png", 80, 60, [](QPainter& p) { p.fillRect(0, 0, 80, 60, Qt::cyan); });
+    const QString wide = savePng(m_dir, "wide.png", 700, 10, [](QPainter& p) { p.fillRect(0, 0, 700, 10, Qt::white); });
+    const std::string out = path("area.mp4");
+    std::string messages;
+    ASSERT_EQ(record({"--area", "90,40,640,360", "--fps", "10", "--duration", "2", "--cursor",
+                      "--watermark", half.toStdString() + "@300,120",
+                      "--watermark", blue.toStdString() + "@330,150",
+                      "--watermark", cyan.toStdString() + "@600,330",
+                      "--watermark", wide.toStdString() + "@0,0", out},
+                     &messages), 0) << messages;
+    expectPlayable(out, 10, 1.8, 2.3, 640, 360);
+    const mp4probe::DecodedPicture picture = mp4probe::decodeVideoFrame(out, 10);
+    ASSERT_TRUE(picture.ok) << picture.error;
+    EXPECT_TRUE(near(picture, 20, 20, kRed)) << "area origin";
+    EXPECT_TRUE(near(picture, 5, 5, kBackground)) << "a mark wider than the area is not drawn";
+    EXPECT_TRUE(near(picture, 330, 270, kGreen));
+    // Cursor: a 32 x 32 square whose hot spot (12,12) is at the pointer.
+    const int px = kPointerX - 90, py = kPointerY - 40;
+    EXPECT_TRUE(near(picture, px + 4, py + 4, kMagenta));
+    EXPECT_TRUE(near(picture, px - 6, py - 6, kMagenta)) << "hot spot honoured";
+    EXPECT_TRUE(near(picture, px + 25, py + 25, kBackground)) << "hot spot honoured";
+    // Marks: transparency shows the screen; the later mark covers the earlier one.
+    EXPECT_TRUE(near(picture, 310, 130, 0xffff00));
+    EXPECT_TRUE(near(picture, 320, 170, 0xffff00));
+    EXPECT_TRUE(near(picture, 340, 165, 0x0000ff)) << "later mark on top";
+    EXPECT_TRUE(near(picture, 380, 200, 0x0000ff));
+    EXPECT_TRUE(near(picture, 395, 130, kBackground)) << "transparent part of a mark";
+    EXPECT_TRUE(near(picture, 630, 350, 0x00ffff)) << "clipped mark";
+    EXPECT_TRUE(near(picture, 590, 345, kBackground));
+    EXPECT_NE(messages.find("will not be drawn"), std::string::npos) << messages;
+}
+
+TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
+{
+    int w = 0, h = 0;
+    ASSERT_TRUE(xscene::screenSize(&w, &h));
+    const std::string out = path("never.mp4");
+    const std::string outside = std::to_string(w - 100) + ",0,200,200";
+    const std::vector<std::vector<std::string>> cases = {
+        {"--area", "0,0,641,360", out},
+        {"--area", "0,0,640,361", out},
+        {"--area", outside, out},
+        {"--area", "0,0,32,32", out},
+        {"--area", "1,2,3", out},
+        {"--fps", "0", out},
+        {"--fps", "61", out},
+        {"--duration", "-1", out},
+        {"--frobnicate", out},
+        {"--watermark", "nowhere.png@1,2", out},
+        {"--watermark", "mark.png", out},
+        {"--display", ":4097", out},
+        {},
+        {path("never.avi")},
+        {path("no/such/folder/x.mp4")},
+        {"/proc/1/x.mp4"},
+        {out, path("second.mp4")},
+    };
+    for (const auto& args : cases) {
+        std::string messages, joined;
+        for (const std::string& a : args)
+            joined += a + " ";
+        EXPECT_EQ(record(args, &messages), 2) << joined << "\n" << messages;
+        EXPECT_NE(messages.find("murovent-record: "), std::string::npos) << joined;
+    }
+    EXPECT_TRUE(files().isEmpty()) << files().join(QLatin1Char(' ')).toStdString();
+
+    std::ofstream(path("taken.mp4")) << "keep me";
+    std::string messages;
+    EXPECT_EQ(record({path("taken.mp4")}, &messages), 2) << messages;
+    EXPECT_EQ(QFileInfo(m_dir.filePath(QStringLiteral("taken.mp4"))).size(), 7) << "existing file kept";
+
+    const std::string display = qgetenv("DISPLAY").toStdString();
+    unsetenv("DISPLAY");
+    const int status = record({out}, &messages);
+    setenv("DISPLAY", display.c_str(), 1);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(messages.find("display"), std::string::npos) << messages;
+}
+
+TEST_F(RecordTest, InterruptFinalisesAPlayableFile)
+{
+    for (int signal : {SIGINT, SIGTERM}) {
+        const std::string out = path(signal == SIGINT ? "int.mp4" : "term.mp4");
+        const auto start = std::chrono::steady_clock::now();
+        Proc proc = spawn({"--area", "0,0,320,240", "--fps", "10", out}, path("stderr.txt"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+        kill(proc.pid, signal);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::string messages;
+        EXPECT_EQ(finish(proc, &messages), 0) << messages;
+        // Start-up (display, library, encoder set-up) takes a little of the time before the signal.
+        expectPlayable(out, 10, seconds - 1.0, seconds + 0.3, 320, 240);
+    }
+}
+
+TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)
+{
+    QTemporaryDir dir;
+    char display[32];
+    const int server = xscene::startXvfb("640x480", display, sizeof display);
+    ASSERT_GT(server, 0);
+    const std::string out = dir.filePath(QStringLiteral("lost.mp4")).toStdString();
+    Proc proc = spawn({"--display", display, "--fps", "10", "--cursor", out},
+                      dir.filePath(QStringLiteral("stderr.txt")).toStdString());
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    xscene::stopXvfb(server);
+    std::string messages;
+    EXPECT_EQ(finish(proc, &messages), 1) << messages;
+    EXPECT_NE(messages.find("went away"), std::string::npos) << messages;
+    expectPlayable(out, 10, 0.8, 2.1, 640, 480);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,61 @@
+// murovent-record: records the screen from the command line on the program's recording path.
+#include "zm_recordoptions.h"
+#include "zm_recordsession.h"
+
+#include <QGuiApplication>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+void onSignal(int)
+{
+    ZMRecordSession::requestStop();
+}
+
+// A second Ctrl+C while the file is being finalised ends the program at once.
+void installSignalHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QString program = QStringLiteral("murovent-record");
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    ZMRecordOptions options;
+    QString error;
+    switch (options.parse(arguments, &error)) {
+    case ZMRecordOptions::ShowHelp:
+        std::fputs(qPrintable(ZMRecordOptions::helpText(program)), stdout);
+        return 0;
+    case ZMRecordOptions::Invalid:
+        std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", qPrintable(program), qPrintable(error),
+                     qPrintable(program));
+        return 2;
+    case ZMRecordOptions::Run:
+        break;
+    }
+    // The pictures come from Xlib; Qt only paints watermarks, so it needs no connection of its
+    // own to the display, whose loss would otherwise end the program before the file is closed.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ZMRecordSession session(options);
+    if (!session.prepare(&error)) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
+        return 2;
+    }
+    installSignalHandlers();
+    return session.run();
+}

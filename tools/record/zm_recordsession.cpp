@@ -1,0 +1,286 @@
+#include "zm_recordsession.h"
+
+#include "zm_capture.h"
+
+#include <zmav/zm_movie_info.h>
+#include <zmav/zmav.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <X11/Xlib.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> g_stopRequested{false};
+std::atomic<int> g_picturesAccepted{0};
+std::atomic<int> g_picturesRefused{0};
+
+bool deliverVideo(const char* bytes, int count)
+{
+    const bool accepted = ZMAV_EncodeVideoFrame(nullptr, nullptr,
+                                                reinterpret_cast<const unsigned char*>(bytes), count);
+    ++(accepted ? g_picturesAccepted : g_picturesRefused);
+    return accepted;
+}
+
+// The frame slots the finished file holds, as its index records them.
+int videoFramesIn(const QString& path)
+{
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return -1;
+    int frames = -1;
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+            frames = int(context->streams[i]->nb_frames);
+    avformat_close_input(&context);
+    return frames;
+}
+
+QString clock(double seconds)
+{
+    const int whole = int(seconds);
+    return QStringLiteral("%1:%2:%3.%4")
+        .arg(whole / 3600, 2, 10, QLatin1Char('0'))
+        .arg(whole / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'))
+        .arg(int((seconds - whole) * 10));
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 2);
+}
+
+} // namespace
+
+ZMRecordSession::ZMRecordSession(const ZMRecordOptions& options)
+    : m_options(options)
+{
+    m_ticker.setTimerType(Qt::PreciseTimer);
+    m_ticker.setInterval(50);
+    connect(&m_ticker, &QTimer::timeout, this, &ZMRecordSession::tick);
+}
+
+ZMRecordSession::~ZMRecordSession()
+{
+    if (m_screenCreated)
+        Capture_StopScreen();
+}
+
+void ZMRecordSession::requestStop()
+{
+    g_stopRequested = true;
+}
+
+bool ZMRecordSession::prepare(QString* error)
+{
+    if (!checkArea(error) || !checkOutput(error) || !loadMarks(error))
+        return false;
+    if (!m_options.display.isEmpty())
+        qputenv("DISPLAY", m_options.display.toLocal8Bit());
+    if (!Capture_CreateScreen(m_options.x, m_options.y, m_options.width, m_options.height,
+                              m_options.fps, m_options.cursor)) {
+        *error = QStringLiteral("cannot grab this screen (it needs 24- or 32-bit true colour)");
+        return false;
+    }
+    m_screenCreated = true;
+    Capture_SetVideoCallback(deliverVideo);
+    for (size_t i = 0; i < m_marks.size(); ++i)
+        Capture_AddFilter(m_options.marks[i].x, m_options.marks[i].y, &m_marks[i]);
+    return true;
+}
+
+bool ZMRecordSession::checkArea(QString* error)
+{
+    const QByteArray name = m_options.display.isEmpty() ? qgetenv("DISPLAY") : m_options.display.toLocal8Bit();
+    if (name.isEmpty()) {
+        *error = QStringLiteral("no X display: set DISPLAY or use --display");
+        return false;
+    }
+    Display* display = XOpenDisplay(name.constData());
+    if (!display) {
+        *error = QStringLiteral("cannot open X display %1").arg(QString::fromLocal8Bit(name));
+        return false;
+    }
+    const int screenWidth = DisplayWidth(display, DefaultScreen(display));
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+    XCloseDisplay(display);
+    ZMRecordOptions& o = m_options;
+    if (!o.hasArea) {
+        // H.264 in 4:2:0 needs even sizes; an odd screen loses its last column or row.
+        o.x = o.y = 0;
+        o.width = screenWidth & ~1;
+        o.height = screenHeight & ~1;
+        return true;
+    }
+    const QString area = QStringLiteral("%1,%2,%3,%4").arg(o.x).arg(o.y).arg(o.width).arg(o.height);
+    if (o.width % 2 || o.height % 2) {
+        *error = QStringLiteral("area %1: width and height must be even").arg(area);
+        return false;
+    }
+    if (o.width < 64 || o.height < 64) {
+        *error = QStringLiteral("area %1: at least 64 x 64 pixels are needed").arg(area);
+        return false;
+    }
+    if (o.x + o.width > screenWidth || o.y + o.height > screenHeight) {
+        *error = QStringLiteral("area %1 is not inside the screen (%2 x %3)")
+                     .arg(area).arg(screenWidth).arg(screenHeight);
+        return false;
+    }
+    return true;
+}
+
+bool ZMRecordSession::checkOutput(QString* error) const
+{
+    const QString& output = m_options.output;
+    const QFileInfo file(output);
+    if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("%1: the output file name must end in .mp4").arg(output);
+        return false;
+    }
+    if (output.toUtf8().size() >= ZM_SAVE_PATH_SIZE) {
+        *error = QStringLiteral("%1: the path is too long (at most %2 bytes)").arg(output).arg(ZM_SAVE_PATH_SIZE - 1);
+        return false;
+    }
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir()) {
+        *error = QStringLiteral("%1: the folder %2 does not exist").arg(output, folder.filePath());
+        return false;
+    }
+    if (access(QFile::encodeName(folder.filePath()).constData(), W_OK | X_OK) != 0) {
+        *error = QStringLiteral("%1: the folder %2 is not writable").arg(output, folder.filePath());
+        return false;
+    }
+    if (file.exists() && (file.isDir() || !m_options.overwrite)) {
+        *error = file.isDir() ? QStringLiteral("%1 is a folder").arg(output)
+                              : QStringLiteral("%1 exists (use --overwrite to replace it)").arg(output);
+        return false;
+    }
+    return true;
+}
+
+bool ZMRecordSession::loadMarks(QString* error)
+{
+    for (const ZMRecordOptions::Mark& mark : m_options.marks) {
+        QImage image(mark.path);
+        if (image.isNull()) {
+            *error = QStringLiteral("cannot read the watermark picture %1").arg(mark.path);
+            return false;
+        }
+        if (image.width() > m_options.width || image.height() > m_options.height)
+            std::fprintf(stderr, "murovent-record: warning: watermark %s (%dx%d) is larger than the "
+                                 "area (%dx%d) and will not be drawn\n",
+                         qPrintable(mark.path), image.width(), image.height(),
+                         m_options.width, m_options.height);
+        m_marks.push_back(image);
+    }
+    return true;
+}
+
+int ZMRecordSession::run()
+{
+    // The encoder's own chatter would bury the status line; warnings and errors still show.
+    av_log_set_level(AV_LOG_WARNING);
+    ZM_MovieInfo info;
+    info.FrameFormat = FRAME_BGRA;
+    info.frameRate = m_options.fps;
+    info.gopSize = qMax(10 * m_options.fps, 100);
+    info.maxBframe = 0;
+    info.quality = 0;
+    info.videoBitRate = 0;  // the H.264 encoder's own rate control
+    info.pix_x = m_options.x;
+    info.pix_y = m_options.y;
+    info.width = m_options.width;
+    info.height = m_options.height;
+    info.grabCursor = m_options.cursor;
+    info.autoJumpFrame = true;
+    info.has_audio_video = ZM_VIDEO;
+    const QByteArray path = m_options.output.toUtf8();
+    std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
+    if (m_options.overwrite)
+        QFile::remove(m_options.output);
+
+    if (!ZMAV_init(nullptr, nullptr, nullptr, info)) {
+        ZMAV_Stop(nullptr, nullptr);
+        std::fprintf(stderr, "murovent-record: cannot create %s\n", path.constData());
+        return 1;
+    }
+    ZMAV_Start(nullptr, nullptr);
+    Capture_StartScreen();
+    m_recording = true;
+    m_elapsed.start();
+    m_ticker.start();
+    return QCoreApplication::exec();
+}
+
+void ZMRecordSession::tick()
+{
+    const double seconds = m_elapsed.nsecsElapsed() / 1e9;
+    if (g_stopRequested) {
+        m_stopReason = QStringLiteral("stopped on request");
+        finish(0);
+    } else if (Capture_ScreenLost()) {
+        m_stopReason = QStringLiteral("the X display went away; recording cut short");
+        finish(1);
+    } else if (m_options.duration > 0 && seconds >= m_options.duration) {
+        m_stopReason = QStringLiteral("duration reached");
+        finish(0);
+    } else {
+        showProgress();
+    }
+}
+
+// The library first, so that a hand-over blocked on its full queue returns, then the screen.
+void ZMRecordSession::finish(int status)
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
+    m_ticker.stop();
+    const bool progressShown = m_lastProgressMs >= 0;
+    ZMAV_Stop(nullptr, nullptr);
+    Capture_StopScreen();
+    m_screenCreated = false;
+    if (progressShown)
+        std::fputc('\n', stderr);
+    printSummary();
+    QCoreApplication::exit(status);
+}
+
+void ZMRecordSession::showProgress()
+{
+    const qint64 ms = m_elapsed.elapsed();
+    if (!isatty(STDERR_FILENO) || (m_lastProgressMs >= 0 && ms - m_lastProgressMs < 250))
+        return;
+    m_lastProgressMs = ms;
+    std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
+                 g_picturesAccepted.load(), qPrintable(megabytes(QFileInfo(m_options.output).size())));
+    std::fflush(stderr);
+}
+
+void ZMRecordSession::printSummary() const
+{
+    const double seconds = m_elapsed.nsecsElapsed() / 1e9;
+    const int frameSlots = videoFramesIn(m_options.output);
+    const int pictures = g_picturesAccepted;
+    std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
+                 qPrintable(clock(seconds)));
+    std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
+                 qPrintable(megabytes(QFileInfo(m_options.output).size())));
+    std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s), %d new pictures, "
+                         "%d repeated or empty slots (capture did not keep up)\n",
+                 frameSlots, m_options.fps, frameSlots / double(m_options.fps), pictures,
+                 qMax(0, frameSlots - pictures));
+}
