@@ -1,0 +1,676 @@
+#include "zm_avrecordermenu.h"
+
+#include "helperwidget.h"
+#include "imagewateritem.h"
+#include "rectselector.h"
+#include "savebarwidget.h"
+#include "textwateritem.h"
+#include "timerwidget.h"
+#include "ui_zm_avrecordermenu.h"
+#include "zm_about.h"
+#include "zm_avrecordermenu_p.h"
+#include "zm_graphicsitem.h"
+#include "zm_graphicsview.h"
+#include "zm_window.h"
+
+#include <common/zm_movieinfo_printer.h>
+
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+const int kMinAreaSide = 64;
+const char* const kTextMarkDefault = "文字水印,双击编辑替换";
+
+void trace(const char* text)
+{
+    fputs(text, stdout);
+    fflush(stdout);
+}
+
+QVBoxLayout* barLayout(QWidget* owner)
+{
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return layout;
+}
+
+} // namespace
+
+ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
+    : QWidget(parent)
+    , m_d(new ZMAVRecorderMenuPrivate(this))
+    , ui(new Ui::ZMAVRecorderMenu)
+    , m_mainWindow(mainWindow)
+    , m_selector(new RectSelector)
+{
+    Q_ASSERT(m_mainWindow);
+    setupForm();
+    trayMenu();
+    connect(m_selector, &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
+    connect(m_selector, &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
+    setupBars();
+    m_mainWindow->showStatusMessage(tr("默认全屏录制 ......"));
+    updateControls();
+    setAttribute(Qt::WA_DeleteOnClose);
+    slot_fullScreenshot();
+}
+
+ZMAVRecorderMenu::~ZMAVRecorderMenu()
+{
+    m_d->stop();
+    delete m_d;
+    delete m_selector;
+    delete ui;
+    // The bars live in the panel's frames or in their pop-ups, which have no parent.
+    delete m_saveBox.popup;
+    delete m_timerBox.popup;
+    delete m_help;
+}
+
+void ZMAVRecorderMenu::setupForm()
+{
+    ui->setupUi(this);
+    ui->cb_audioRate->clear();
+    for (int rate : { 8000, 11025, 22050, 44100 })
+        ui->cb_audioRate->addItem(QIcon(), QString::number(rate));
+    ui->cb_audioRate->setCurrentIndex(0);
+    slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
+}
+
+void ZMAVRecorderMenu::setupBars()
+{
+    m_saveBox.widget = new SaveBarWidget;
+    Q_ASSERT(m_saveBox.widget);
+    barLayout(ui->frame_saveBox)->addWidget(m_saveBox.widget);
+    connect(m_saveBox.widget, &SaveBarWidget::sig_setDir, this, &ZMAVRecorderMenu::slot_saveBarWidget);
+    m_saveBox.widget->setDir(QDir::homePath());
+    m_saveBox.widget->setFileName(QDateTime::currentDateTime().toString("KX~yyyy.MM.dd~hh.mm"));
+    m_saveBox.popup = new QMenu;
+    new QVBoxLayout(m_saveBox.popup);
+
+    m_timerBox.widget = new TimerWidget;
+    Q_ASSERT(m_timerBox.widget);
+    connect(m_timerBox.widget, &TimerWidget::sig_timerEnable, this, &ZMAVRecorderMenu::slot_timerRecord_statu);
+    barLayout(ui->frame_timerBox)->addWidget(m_timerBox.widget);
+    m_timerBox.popup = new QMenu;
+    new QVBoxLayout(m_timerBox.popup);
+}
+
+QMenu* ZMAVRecorderMenu::trayMenu()
+{
+    if (m_trayMenu)
+        return m_trayMenu;
+    m_trayMenu = new QMenu(this);
+    m_recordingShown = false;
+    m_actStartPause = m_trayMenu->addAction(QIcon("://images/start.png"), tr("开始录制 & 暂停"));
+    m_actStop = m_trayMenu->addAction(QIcon("://images/stop.png"), tr("停止程序"));
+    m_actExit = m_trayMenu->addAction(QIcon("://images/exit.png"), tr("退出程序"));
+    connect(m_actStartPause, SIGNAL(triggered()), this, SLOT(slot_start_pause()));
+    connect(m_actStop, SIGNAL(triggered()), this, SLOT(slot_stop()));
+    connect(m_actExit, SIGNAL(triggered()), this, SLOT(slot_exit()));
+    return m_trayMenu;
+}
+
+ZMGraphicsItem* ZMAVRecorderMenu::createPreviewItem()
+{
+    if (!m_previewItem)
+        m_previewItem = new ZMGraphicsItem;
+    return m_previewItem;
+}
+
+// ---- recording state machine -----------------------------------------------------------
+
+void ZMAVRecorderMenu::slot_start_pause()
+{
+    switch (m_state) {
+    case Stopped:
+        start();
+        break;
+    case Recording:
+    case Resumed:
+        pause();
+        break;
+    case Paused:
+        resume();
+        break;
+    default:
+        m_state = Stopped;
+        statusUpdate(QString());
+        break;
+    }
+}
+
+void ZMAVRecorderMenu::start()
+{
+    QRect area;
+    QString path;
+    if (!recordArea(&area) || !outputPath(&path))
+        return;
+    const int mode = ui->cb_recordMode->currentIndex();
+    bool ok = false;
+    const int frameRate = ui->spinBox_frameRate->text().toInt(&ok);
+    if (!ok) {
+        information(tr("请设置帧率!"));
+        return;
+    }
+    const int audioRate = ui->cb_audioRate->currentText().toInt(&ok);
+    if (!ok || !checkPath(path))
+        return;
+    ZM_MovieInfo info = ZMAVRecorderMenuPrivate::movieInfo(path, area, frameRate, audioRate,
+                                                            ui->checkBox_mouse->isChecked(),
+                                                            ui->checkBox_sysAudio->isChecked());
+    if (!m_d->readTextMark(&info) || !m_d->readImageMark(&info))
+        return;
+    if (mode == 1) {
+        info.has_audio_video &= ~ZM_AUDIO;
+    } else if (mode == 2) {
+        info.grabCursor = false;
+        info.has_audio_video &= ~ZM_VIDEO;
+    }
+    printMovieInfo(info);
+    m_mainWindow->hide();
+    QString error;
+    if (!m_d->init(info, &error)) {
+        m_mainWindow->show();
+        information(error);
+        return;
+    }
+
+    const int delay = qMax(1, m_timerBox.widget->delay());
+    m_startTimer.arm(delay * 1000, this, SLOT(slot_timer_start()));
+    QString msg = tr("将在 %1 秒后开始录制!").arg(delay);
+    if (m_timerBox.widget->isTimerEnable()) {
+        const int length = m_timerBox.widget->stopSec();
+        m_stopTimer.arm((delay + length + 1) * 1000, this, SLOT(slot_stop()));
+        msg += tr("\n录制 %1 秒后自动停止.").arg(length);
+    }
+    m_state = Recording;
+    statusUpdate(msg);
+}
+
+void ZMAVRecorderMenu::slot_timer_start()
+{
+    Q_ASSERT(m_d);
+    m_d->start();
+}
+
+void ZMAVRecorderMenu::pause()
+{
+    m_d->pause();
+    const QString msg = m_stopTimer.isArmed() ? tr("暂停录制,\n并且停用定时器") : QString();
+    disarmTimers();
+    m_state = Paused;
+    statusUpdate(msg);
+}
+
+// A pause during the start delay disarms the start timer before anything ran; the resume
+// then has to start the recording instead of resuming it.
+void ZMAVRecorderMenu::resume()
+{
+    if (m_d->isStarted())
+        m_d->resume();
+    else
+        m_d->start();
+    m_state = Resumed;
+    statusUpdate(QString());
+}
+
+void ZMAVRecorderMenu::slot_stop()
+{
+    m_d->stop();
+    disarmTimers();
+    m_timerBox.widget->setTimerEnable(false);
+    m_state = Stopped;
+    statusUpdate(QString());
+}
+
+void ZMAVRecorderMenu::disarmTimers()
+{
+    for (ShotTimer* timer : { &m_startTimer, &m_stopTimer }) {
+        trace("stop\n");
+        if (timer->isArmed()) {
+            timer->disarm();
+            trace("stop ok\n");
+        }
+    }
+}
+
+void ZMAVRecorderMenu::slot_hotKeyActive(int key)
+{
+    if (key == 0)
+        slot_start_pause();
+    else if (key == 1)
+        slot_stop();
+}
+
+void ZMAVRecorderMenu::statusUpdate(const QString& msg)
+{
+    emit signal_statuChanged(m_state, msg);
+    updateControls();
+    if (m_state == Recording || m_state == Resumed)
+        m_mainWindow->hide();
+    else
+        m_mainWindow->show();
+}
+
+void ZMAVRecorderMenu::updateControls()
+{
+    const bool running = m_state == Recording || m_state == Resumed;
+    const QIcon icon(running ? "://images/pause.png" : "://images/start.png");
+    ui->tb_start_pause->setIcon(icon);
+    ui->tb_start_pause->setToolTip(running ? tr("暂停录制") : m_state == Paused ? tr("继续录制") : tr("开始录制"));
+    ui->tb_stop->setEnabled(m_state != Stopped);
+    m_actStartPause->setIcon(icon);
+    m_actStop->setEnabled(m_state != Stopped);
+    if (m_state != Paused)
+        m_recordingShown = running;
+}
+
+// ---- start checks -------------------------------------------------------------------------
+
+QRect ZMAVRecorderMenu::screenArea() const
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->geometry().size() : QSize();
+    if (!ui->tb_screenshot->isChecked())
+        return QRect(QPoint(0, 0), size);
+    // The encoder wants a width in multiples of 32 and an even height: round to the nearest
+    // multiple of 32 and up to even.
+    const QRect sel = m_selector->selectionRect();
+    int width = size.width() <= sel.right() - sel.left() ? size.width() : sel.right() - sel.left() + 17;
+    int height = size.height() <= sel.bottom() - sel.top() ? size.height() : sel.bottom() - sel.top() + 2;
+    width &= ~31;
+    height &= ~1;
+    // Rounding up may reach past the screen, which cannot be grabbed: keep the area on it.
+    width = qMin(width, size.width() & ~31);
+    height = qMin(height, size.height() & ~1);
+    const int x = qMax(0, qMin(sel.left(), size.width() - width));
+    const int y = qMax(0, qMin(sel.top(), size.height() - height));
+    return QRect(x, y, width, height);
+}
+
+bool ZMAVRecorderMenu::recordArea(QRect* area)
+{
+    *area = screenArea();
+    if (area->width() >= kMinAreaSide && area->height() >= kMinAreaSide)
+        return true;
+    information(tr("录制区域宽或高不能小于 %1 个像素\n当前选区为: [%2x%3]\n请重新选择录制区域!")
+                    .arg(kMinAreaSide)
+                    .arg(area->width())
+                    .arg(area->height()));
+    return false;
+}
+
+// Numbers the file "name~N" when "name" is taken. The number goes on from the last
+// recording's base name as long as the name field still shows that base or one of its
+// numbered names, so recordings in a row come out as N, N~2, N~3.
+bool ZMAVRecorderMenu::outputPath(QString* path)
+{
+    static QString baseName;
+    static int counter = 1;
+
+    m_mainWindow->show();
+    const QString dir = m_saveBox.widget->dir();
+    const QString name = m_saveBox.widget->fileName();
+    const QString format = m_saveBox.widget->format();
+    if (dir.isEmpty() || name.isEmpty()) {
+        information(tr("存储路径不能为空"));
+        return false;
+    }
+    const QRegularExpression numbered("^" + QRegularExpression::escape(baseName) + "~\\d+$");
+    if (baseName.isEmpty() || (name != baseName && !numbered.match(name).hasMatch())) {
+        baseName = name;
+        counter = 1;
+    }
+    QString candidate = dir + "/" + name + format;
+    if (!QFile::exists(candidate)) {
+        counter = 1;
+        baseName = name;
+    } else {
+        QString numberedName;
+        do {
+            ++counter;
+            Q_ASSERT(counter < 99999 && "!99999");
+            numberedName = baseName + tr("~%1").arg(counter);
+            candidate = dir + "/" + numberedName + format;
+        } while (QFile::exists(candidate));
+        m_saveBox.widget->setFileName(numberedName);
+    }
+    *path = candidate;
+    m_mainWindow->showStatusMessage(*path);
+    return true;
+}
+
+bool ZMAVRecorderMenu::checkPath(const QString& path)
+{
+    const QString dir = m_saveBox.widget->dir();
+    if (!QDir(dir).exists()) {
+        information(tr("存储路径无效, 请重新选择 '文件夹' 路径!"));
+        return false;
+    }
+    // The encoder takes the path as at most 127 bytes of UTF-8; a cut path would write
+    // somewhere else.
+    if (path.toUtf8().size() >= ZM_SAVE_PATH_SIZE) {
+        information(tr("存储路径太长 (超过 %1 字节), 请选择较短的文件夹或文件名:\n%2")
+                        .arg(ZM_SAVE_PATH_SIZE - 1)
+                        .arg(path));
+        return false;
+    }
+    QFile probe(path);
+    if (!probe.open(QIODevice::ReadWrite)) {
+        information(tr("当前路径没有读写权限,请以管理员权限运行软件 \n %1").arg(dir));
+        return false;
+    }
+    probe.close();
+    probe.remove();
+    return true;
+}
+
+void ZMAVRecorderMenu::information(const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, tr("提示"), text, QMessageBox::NoButton, this);
+    box.addButton(tr("确定"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+// ---- exit and window -----------------------------------------------------------------------
+
+void ZMAVRecorderMenu::slot_exit()
+{
+    m_d->stop();
+    m_mainWindow->hide();
+    QTimer::singleShot(1000, this, &ZMAVRecorderMenu::slot_timer_exit);
+}
+
+void ZMAVRecorderMenu::slot_timer_exit()
+{
+    m_d->stop();
+    QCoreApplication::exit(0);
+}
+
+void ZMAVRecorderMenu::slot_tray()
+{
+    m_mainWindow->close();
+}
+
+void ZMAVRecorderMenu::slot_camera()
+{
+    m_mainWindow->graphicsView()->setVisible(true);
+}
+
+void ZMAVRecorderMenu::slot_msgHotKeyConflict()
+{
+    information(tr("快捷键冲突,请重新设置快捷键"));
+}
+
+// ---- area and preview ---------------------------------------------------------------------
+
+void ZMAVRecorderMenu::slot_screenshot()
+{
+    if (ui->tb_screenshot->isChecked()) {
+        // Wait until the main window is gone from the screen before it is photographed.
+        m_mainWindow->hide();
+        QTimer::singleShot(300, this, &ZMAVRecorderMenu::slot_screenshotRunning);
+        m_mainWindow->showStatusMessage(tr("自定义选区录制 !!"));
+    } else {
+        Q_ASSERT(m_selector);
+        if (m_previewItem)
+            m_previewItem->setPixmap(m_fullScreenPixmap);
+        m_mainWindow->showStatusMessage(tr("全屏录制 !!!"));
+    }
+}
+
+void ZMAVRecorderMenu::slot_screenshotRunning()
+{
+    m_fullScreenPixmap = m_selector->grabDesktop();
+    m_selector->loadBackgroundPixmap(m_fullScreenPixmap);
+    m_selector->show();
+    m_selector->raise();
+    m_selector->activateWindow();
+}
+
+void ZMAVRecorderMenu::slot_screenshotFinished()
+{
+    ui->tb_screenshot->setChecked(false);
+    m_mainWindow->show();
+}
+
+void ZMAVRecorderMenu::slot_finishSelect(const QPixmap&)
+{
+    if (m_previewItem)
+        m_previewItem->setPixmap(m_selector->previewPixmap());
+    m_mainWindow->show();
+}
+
+void ZMAVRecorderMenu::slot_fullScreenshot()
+{
+    m_fullScreenPixmap = m_selector->grabDesktop();
+}
+
+QPointF ZMAVRecorderMenu::previewOrigin() const
+{
+    // The item's bounding rectangle has a one-pixel border around the picture.
+    return m_previewItem ? m_previewItem->sceneBoundingRect().topLeft() + QPointF(1, 1) : QPointF();
+}
+
+void ZMAVRecorderMenu::showScreenInPreview()
+{
+    if (m_previewItem && m_previewItem->isShowingDefault() && !m_fullScreenPixmap.isNull())
+        m_previewItem->setPixmap(m_fullScreenPixmap);
+}
+
+void ZMAVRecorderMenu::showMark(QGraphicsItem* mark)
+{
+    m_mainWindow->graphicsView()->ensureVisible(QRectF(mark->scenePos(), QSizeF(0, 0)), 50, 50);
+    mark->show();
+}
+
+void ZMAVRecorderMenu::slot_watermark()
+{
+    if (!ui->tb_watermark->isChecked()) {
+        if (m_imageMark)
+            m_imageMark->hide();
+        return;
+    }
+    showScreenInPreview();
+    if (!m_imageMark) {
+        m_imageMark = new ImageWaterItem(":/images/Logo_msg_48x48.png");
+        m_mainWindow->graphicsScene()->addItem(m_imageMark);
+        m_imageMark->changeImage();
+    }
+    showMark(m_imageMark);
+}
+
+void ZMAVRecorderMenu::slot_waterText()
+{
+    if (!ui->tb_waterText->isChecked()) {
+        if (m_textMark)
+            m_textMark->hide();
+        return;
+    }
+    showScreenInPreview();
+    if (!m_textMark) {
+        m_textMark = new TextWaterItem(tr(kTextMarkDefault));
+        m_mainWindow->graphicsScene()->addItem(m_textMark);
+    }
+    if (m_textMark->toPlainText().trimmed().isEmpty())
+        m_textMark->setPlainText(tr(kTextMarkDefault));
+    showMark(m_textMark);
+}
+
+// ---- controls -----------------------------------------------------------------------------
+
+void ZMAVRecorderMenu::slot_autoJumpFrame(bool)
+{
+    // The encoder always fills missing frames itself; the box has no effect.
+}
+
+void ZMAVRecorderMenu::slot_sysAudioOnly(bool checked)
+{
+#ifdef ZM_SYSTEM_SOUND
+    ui->label_aSampleRate->setEnabled(!checked);
+    ui->cb_audioRate->setEnabled(!checked);
+#else
+    Q_UNUSED(checked);
+    ui->label_aSampleRate->setEnabled(true);
+    ui->cb_audioRate->setEnabled(true);
+    ui->checkBox_sysAudio->setChecked(false);
+    ui->checkBox_sysAudio->setEnabled(false);
+#endif
+}
+
+void ZMAVRecorderMenu::slot_recordModelChanged(int mode)
+{
+    const bool videoOnly = mode == 1;
+    const bool video = mode != 2;
+    const bool audio = !videoOnly && !ui->checkBox_sysAudio->isChecked();
+#ifdef ZM_SYSTEM_SOUND
+    ui->checkBox_sysAudio->setEnabled(!videoOnly);
+#endif
+    ui->cb_audioRate->setEnabled(audio);
+    ui->label_aSampleRate->setEnabled(audio);
+    for (QWidget* w : std::initializer_list<QWidget*>{ ui->label_vFrameRate, ui->checkBox_autoFrame,
+                                                        ui->spinBox_frameRate, ui->checkBox_mouse,
+                                                        ui->tb_screenshot })
+        w->setEnabled(video);
+}
+
+void ZMAVRecorderMenu::slot_timerRecord(bool on)
+{
+    m_timerBox.widget->setTimerEnableQuiet(on);
+    if (on)
+        m_mainWindow->showStatusMessage(tr("将使用定时器, 录制时长:  %1").arg(m_timerBox.widget->stopTimeText()));
+    else
+        m_mainWindow->showStatusMessage(tr("关闭定时器"));
+}
+
+void ZMAVRecorderMenu::slot_timerRecord_statu(bool on)
+{
+    ui->tb_timer->setChecked(on);
+}
+
+void ZMAVRecorderMenu::slot_dirOpen()
+{
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("选择存储路径"), m_saveBox.widget->dir(),
+                                                          QFileDialog::ShowDirsOnly);
+    if (!dir.isEmpty())
+        m_saveBox.widget->setDir(dir);
+}
+
+void ZMAVRecorderMenu::slot_gotoDir()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(m_saveBox.widget->dir()));
+}
+
+void ZMAVRecorderMenu::slot_zolmet()
+{
+    ZMAbout about(this);
+    about.exec();
+}
+
+void ZMAVRecorderMenu::slot_help()
+{
+    if (!m_help)
+        m_help = new HelperWidget;
+    m_help->show();
+}
+
+// ---- the timer and save bars --------------------------------------------------------------
+
+void ZMAVRecorderMenu::slot_timerWidget()
+{
+    if (!m_timerBox.docked)
+        popUp(m_timerBox.widget, m_timerBox.popup, ui->tb_timerWidget);
+}
+
+void ZMAVRecorderMenu::slot_saveBarWidget()
+{
+    if (!m_saveBox.docked)
+        popUp(m_saveBox.widget, m_saveBox.popup, ui->tb_saveBarWidget);
+}
+
+void ZMAVRecorderMenu::popUp(QWidget* bar, QMenu* popup, QWidget* button)
+{
+    popup->layout()->addWidget(bar);
+    bar->show();
+    popup->popup(button->mapToGlobal(QPoint(0, 0)));
+}
+
+void ZMAVRecorderMenu::dock(QWidget* bar, QWidget* frame, QWidget* button, bool* docked)
+{
+    *docked = true;
+    frame->layout()->addWidget(bar);
+    bar->show();
+    button->setEnabled(false);
+    button->hide();
+}
+
+void ZMAVRecorderMenu::undock(QWidget* bar, QWidget* button, bool* docked)
+{
+    *docked = false;
+    bar->hide();
+    button->setEnabled(true);
+    button->show();
+}
+
+// The bars sit in the panel while it is wide enough for them, else they open as pop-ups
+// under their buttons. The widths are taken once, with both bars in the panel.
+void ZMAVRecorderMenu::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    int width = event->size().width();
+    if (m_fixedWidth < 0) {
+        layout()->activate();
+        m_timerBarWidth = m_timerBox.widget->sizeHint().width();
+        m_saveBarWidth = m_saveBox.widget->sizeHint().width();
+        m_fixedWidth = width - ui->horizontalSpacer->geometry().width() - ui->frame_timerBox->width()
+                       - ui->frame_saveBox->width();
+    }
+    if (m_fixedWidth + m_timerBarWidth < width) {
+        dock(m_timerBox.widget, ui->frame_timerBox, ui->tb_timerWidget, &m_timerBox.docked);
+        width -= m_timerBarWidth;
+    } else {
+        undock(m_timerBox.widget, ui->tb_timerWidget, &m_timerBox.docked);
+    }
+    if (m_fixedWidth + m_saveBarWidth < width)
+        dock(m_saveBox.widget, ui->frame_saveBox, ui->tb_saveBarWidget, &m_saveBox.docked);
+    else
+        undock(m_saveBox.widget, ui->tb_saveBarWidget, &m_saveBox.docked);
+}
+
+// ---- form widgets, connected by name ---------------------------------------------------------
+
+void ZMAVRecorderMenu::on_tb_start_pause_clicked() { slot_start_pause(); }
+void ZMAVRecorderMenu::on_tb_stop_clicked() { slot_stop(); }
+void ZMAVRecorderMenu::on_tb_tray_clicked() { slot_tray(); }
+void ZMAVRecorderMenu::on_tb_exit_clicked() { slot_exit(); }
+void ZMAVRecorderMenu::on_tb_watermark_clicked() { slot_watermark(); }
+void ZMAVRecorderMenu::on_tb_waterText_clicked() { slot_waterText(); }
+void ZMAVRecorderMenu::on_tb_screenshot_clicked() { slot_screenshot(); }
+void ZMAVRecorderMenu::on_tb_gotoDir_clicked() { slot_gotoDir(); }
+void ZMAVRecorderMenu::on_checkBox_autoFrame_clicked(bool on) { slot_autoJumpFrame(on); }
+void ZMAVRecorderMenu::on_checkBox_sysAudio_clicked(bool checked) { slot_sysAudioOnly(checked); }
+void ZMAVRecorderMenu::on_cb_recordMode_currentIndexChanged(int mode) { slot_recordModelChanged(mode); }
+void ZMAVRecorderMenu::on_tb_timerWidget_clicked() { slot_timerWidget(); }
+void ZMAVRecorderMenu::on_tb_saveBarWidget_clicked() { slot_saveBarWidget(); }
+void ZMAVRecorderMenu::on_tb_timer_clicked(bool on) { slot_timerRecord(on); }
+void ZMAVRecorderMenu::on_tb_zolmet_clicked() { slot_zolmet(); }
+void ZMAVRecorderMenu::on_tb_help_clicked() { slot_help(); }

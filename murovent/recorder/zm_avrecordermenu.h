@@ -1,0 +1,159 @@
+#pragma once
+
+#include "shottimer.h"
+
+#include <QPixmap>
+#include <QPointF>
+#include <QRect>
+#include <QWidget>
+
+class HelperWidget;
+class ImageWaterItem;
+class QGraphicsItem;
+class QAction;
+class QMenu;
+class RectSelector;
+class SaveBarWidget;
+class TextWaterItem;
+class TimerWidget;
+class ZMAVRecorderMenuPrivate;
+class ZMGraphicsItem;
+class ZMWindow;
+
+namespace Ui {
+class ZMAVRecorderMenu;
+}
+
+// The recorder control panel in the main window's tool bar and the controller of every
+// recording: start checks, output naming, delayed start, timed stop, pause, resume, stop,
+// and the status reported to the main window.
+class ZMAVRecorderMenu : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Recording states as carried by signal_statuChanged.
+    enum State { Stopped = 0, Recording = 1, Paused = 2, Resumed = 3 };
+
+    explicit ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent = nullptr);
+    ~ZMAVRecorderMenu() override;
+
+    // The tray icon's context menu: start/pause, stop, exit. Built once.
+    QMenu* trayMenu();
+    // Creates the preview's background item, which the panel keeps; the scene owns it.
+    ZMGraphicsItem* createPreviewItem();
+
+    int state() const { return m_state; }
+    // The pending start and the armed automatic stop.
+    const ShotTimer& startShot() const { return m_startTimer; }
+    const ShotTimer& stopShot() const { return m_stopTimer; }
+
+signals:
+    void signal_statuChanged(int state, const QString& msg);
+
+public slots:
+    void slot_hotKeyActive(int key);
+    void slot_timer_start();
+    void slot_start_pause();
+    void slot_stop();
+    void slot_timer_exit();
+    void slot_tray();
+    void slot_exit();
+    void slot_camera();
+    void slot_watermark();
+    void slot_waterText();
+    void slot_screenshot();
+    void slot_screenshotRunning();
+    void slot_screenshotFinished();
+    void slot_finishSelect(const QPixmap& selectedPix);
+    void slot_fullScreenshot();
+    void slot_dirOpen();
+    void slot_gotoDir();
+    void slot_msgHotKeyConflict();
+    void slot_autoJumpFrame(bool on);
+    void slot_sysAudioOnly(bool checked);
+    void slot_recordModelChanged(int mode);
+    void slot_timerWidget();
+    void slot_saveBarWidget();
+    void slot_timerRecord(bool on);
+    void slot_timerRecord_statu(bool on);
+    void slot_zolmet();
+    void slot_help();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private slots:
+    void on_tb_start_pause_clicked();
+    void on_tb_stop_clicked();
+    void on_tb_tray_clicked();
+    void on_tb_exit_clicked();
+    void on_tb_watermark_clicked();
+    void on_tb_waterText_clicked();
+    void on_tb_screenshot_clicked();
+    void on_tb_gotoDir_clicked();
+    void on_checkBox_autoFrame_clicked(bool on);
+    void on_checkBox_sysAudio_clicked(bool checked);
+    void on_cb_recordMode_currentIndexChanged(int mode);
+    void on_tb_timerWidget_clicked();
+    void on_tb_saveBarWidget_clicked();
+    void on_tb_timer_clicked(bool on);
+    void on_tb_zolmet_clicked();
+    void on_tb_help_clicked();
+
+private:
+    friend class ZMAVRecorderMenuPrivate;
+
+    // A bar shown either docked in its frame of the panel or in a pop-up under its button.
+    template <class Bar>
+    struct DockBar {
+        Bar* widget = nullptr;
+        QMenu* popup = nullptr;
+        bool docked = true;
+    };
+
+    void setupForm();
+    void setupBars();
+    void start();
+    void pause();
+    void resume();
+    void startCapture();
+    bool recordArea(QRect* area);
+    QRect screenArea() const;
+    bool outputPath(QString* path);
+    bool checkPath(const QString& path);
+    void disarmTimers();
+    void statusUpdate(const QString& msg);
+    void updateControls();
+    void information(const QString& text);
+    void dock(QWidget* bar, QWidget* frame, QWidget* button, bool* docked);
+    void undock(QWidget* bar, QWidget* button, bool* docked);
+    void popUp(QWidget* bar, QMenu* popup, QWidget* button);
+    QPointF previewOrigin() const;
+    void showScreenInPreview();
+    void showMark(QGraphicsItem* mark);
+
+    ZMAVRecorderMenuPrivate* m_d = nullptr;
+    int m_state = Stopped;
+    Ui::ZMAVRecorderMenu* ui = nullptr;
+    ZMWindow* m_mainWindow = nullptr;
+    QMenu* m_trayMenu = nullptr;
+    bool m_recordingShown = false;
+    QAction* m_actStartPause = nullptr;
+    QAction* m_actStop = nullptr;
+    QAction* m_actExit = nullptr;
+    ZMGraphicsItem* m_previewItem = nullptr;
+    RectSelector* m_selector = nullptr;
+    ImageWaterItem* m_imageMark = nullptr;
+    TextWaterItem* m_textMark = nullptr;
+    QPixmap m_fullScreenPixmap;
+    DockBar<SaveBarWidget> m_saveBox;
+    DockBar<TimerWidget> m_timerBox;
+    ShotTimer m_startTimer;
+    ShotTimer m_stopTimer;
+    HelperWidget* m_help = nullptr;
+    // Widths measured at the first resize that decide where the bars go.
+    int m_fixedWidth = -1;
+    int m_timerBarWidth = 0;
+    int m_saveBarWidth = 0;
+};
