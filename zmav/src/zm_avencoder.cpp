@@ -310,6 +310,8 @@ int ZM_AVEncoder::audioFrameBytes() const
 
 void ZM_AVEncoder::writeAudioFrame(const unsigned char* data, int len)
 {
+    if (!m_audioCodec)
+        return;
     const int chunk = m_channels * 2048;
     if (len <= chunk) {
         writeAudioFrame_pri(data, len);
