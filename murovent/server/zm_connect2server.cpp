@@ -6,6 +6,7 @@
 #include "md5.h"
 #include "zm_global.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QSaveFile>
 
@@ -44,9 +45,17 @@ ZMConnect2Server::ZMConnect2Server()
     // Workers use the store until they end, and this object outlives them: construct the
     // store first so that it is destroyed (and saved) after this object.
     ServerInfoStore::instance();
+    // Workers must not outlive the application object their requests run under.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &ZMConnect2Server::shutdown);
 }
 
 ZMConnect2Server::~ZMConnect2Server()
+{
+    shutdown();
+}
+
+void ZMConnect2Server::shutdown()
 {
     NetworkAccessBlock::setCancelled(true);
     waitForIdle(kExitWaitMs);
@@ -57,6 +66,7 @@ ZMConnect2Server::~ZMConnect2Server()
         else
             worker.detach();
     }
+    m_workers.clear();
 }
 
 bool ZMConnect2Server::start(quint8 useState)

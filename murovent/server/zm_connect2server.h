@@ -40,6 +40,8 @@ private:
     };
 
     ZMConnect2Server();
+    // Cancels the requests in progress and waits for the workers (program exit).
+    void shutdown();
     static void run(RequestBlock block);
     static void checkVersion(const RequestBlock& block);
     static void checkMinimumVersion(const RequestBlock& block);

@@ -89,10 +89,12 @@ std::vector<ProductServer::Request> ProductServer::requestsTo(const QString& end
     return result;
 }
 
-void usePrivateTempDir()
+void prepareTestEnvironment()
 {
     static QTemporaryDir dir(QDir::tempPath() + "/mv-server-test-XXXXXX");
     setenv("TMPDIR", dir.path().toLocal8Bit().constData(), 1);
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+        unsetenv(name);
 }
 
 int closedPort()

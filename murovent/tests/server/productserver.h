@@ -37,7 +37,8 @@ private:
 };
 
 // Points TMPDIR (and so QDir::tempPath) at a private folder for the whole test program, so
-// that nothing touches the real temporary cache. Call first thing in main.
-void usePrivateTempDir();
+// that nothing touches the real temporary cache, and drops proxy settings so that requests go
+// straight to 127.0.0.1. Call first thing in main; child processes inherit both.
+void prepareTestEnvironment();
 // A port on 127.0.0.1 where nothing listens.
 int closedPort();

@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
@@ -35,7 +36,12 @@ int childMain(int argc, char** argv)
                          fflush(stdout);
                      });
     ZMConnect2Server::instance()->start(useState);
-    if (!exitAtOnce && !ZMConnect2Server::instance()->waitForIdle(20000))
+    if (exitAtOnce) {
+        // As the program ends: its event loop quits while a worker may still wait for an answer.
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+        return app.exec();
+    }
+    if (!ZMConnect2Server::instance()->waitForIdle(20000))
         return 3;
     QCoreApplication::processEvents();
     return 0;
@@ -85,6 +91,7 @@ protected:
         }
         result.ms = clock.elapsed();
         result.exitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
+        EXPECT_EQ(result.exitCode, 0) << "child process failed";
         for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
             if (line.startsWith("MSG "))
                 result.messages << QString::fromUtf8(line.mid(4)).trimmed();
@@ -128,9 +135,7 @@ TEST_F(ServerConnect, NewerVersionIsAnnouncedStoredAndReported)
 {
     server.configure({{"getProductInfo", answer(productInfo("3.3.0", "3.0.0"))},
                       {"useReport", answer(R"({"result": 1})")}});
-    const ChildRun result = run(1);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.messages, QStringList({"0 3.3.0", "1 2015"}));
+    EXPECT_EQ(run(1).messages, QStringList({"0 3.3.0", "1 2015"}));
 
     const QJsonObject info = cache().value("proVerInfo").toObject();
     EXPECT_EQ(info.value("version").toString(), "3.3.0");
@@ -165,9 +170,7 @@ TEST_F(ServerConnect, TenthPatchComparesAsOlder)
 TEST_F(ServerConnect, StoredMinimumRefusesThisVersionEvenOffline)
 {
     seedVersionInfo("3.4.0", "3.3.0");
-    const ChildRun result = run(1, offlineUrl());
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.messages, QStringList({"4"}));
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList({"4"}));
 }
 
 TEST_F(ServerConnect, AdvertisementPictureIsKeptWhileItsDigestMatches)
@@ -239,9 +242,7 @@ TEST_F(ServerConnect, ExitSendsOnlyTheReport)
 
 TEST_F(ServerConnect, OfflineFirstRunWritesAnEmptyCache)
 {
-    const ChildRun result = run(1, offlineUrl());
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.messages, QStringList());
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList());
     const QJsonObject stored = cache();
     EXPECT_EQ(stored.keys(), QStringList({"proAdImage", "proAdInfo", "proVerInfo"}));
     for (const QString& key : stored.keys())
@@ -264,8 +265,8 @@ TEST_F(ServerConnect, ExitDoesNotWaitForAServerThatNeverAnswers)
 {
     server.configure({{"getProductInfo", QJsonObject{{"silent", true}}}});
     const ChildRun result = run(1, server.url(), {"--exit-at-once"}, 30000);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_LT(result.ms, 6000);
+    // Well below the 3 s the program would wait for a worker that ignored the cancellation.
+    EXPECT_LT(result.ms, 2500) << result.ms;
     EXPECT_EQ(result.messages, QStringList());
     EXPECT_TRUE(QFile::exists(cachePath()));
 }
@@ -276,7 +277,7 @@ int main(int argc, char** argv)
 {
     if (argc > 2 && strcmp(argv[1], "--child") == 0)
         return childMain(argc, argv);
-    usePrivateTempDir();
+    prepareTestEnvironment();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

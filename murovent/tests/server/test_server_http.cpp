@@ -215,7 +215,7 @@ TEST_F(ServerImage, OnlyHttpAddressesAreFetched)
 
 int main(int argc, char** argv)
 {
-    usePrivateTempDir();
+    prepareTestEnvironment();
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
