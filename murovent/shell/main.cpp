@@ -1,0 +1,24 @@
+// The program's entry: one copy at a time, then the main window.
+#include "zm_instancelock.h"
+#include "zm_window.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+
+    ZMInstanceLock instanceLock;
+    if (!instanceLock.tryLock()) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Murovent [Zolmet]"),
+                        QString::fromUtf8("  软件正在运行中...... "));
+        box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+        box.exec();
+        return 0;
+    }
+
+    ZMWindow window;
+    window.show();
+    return app.exec();
+}

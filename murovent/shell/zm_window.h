@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSystemTrayIcon>
+
+class QGraphicsScene;
+class ZMAVRecorderMenu;
+class ZMGraphicsView;
+
+namespace Ui {
+class ZMWindow;
+}
+
+// The program's frameless main window: the recorder panel in a fixed tool bar, the preview
+// of the recording area, a status line and the tray icon that carries the panel's menu and
+// the recording balloons.
+class ZMWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit ZMWindow(QWidget* parent = nullptr);
+    ~ZMWindow() override;
+
+    void showTrayMessage(const QString& msg);
+    void showStatusMessage(const QString& msg);
+    ZMGraphicsView* graphicsView() const { return m_view; }
+    QGraphicsScene* graphicsScene() const { return m_scene; }
+    ZMAVRecorderMenu* recorderMenu() const { return m_recorder; }
+    QSystemTrayIcon* trayIcon() const { return m_tray; }
+
+    // The balloon text for a recording state: the panel's message if it has one.
+    static QString statusText(int status, const QString& msg);
+
+public slots:
+    void slot_systemTrayActive(QSystemTrayIcon::ActivationReason reason);
+    void slot_statuChanged(int status, QString msg);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Hiding into the tray only makes sense while a tray shows the icon.
+    bool trayUsable() const;
+
+    Ui::ZMWindow* m_ui = nullptr;
+    ZMAVRecorderMenu* m_recorder = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    ZMGraphicsView* m_view = nullptr;
+    QGraphicsScene* m_scene = nullptr;
+};
