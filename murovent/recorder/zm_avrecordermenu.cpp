@@ -60,8 +60,11 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     , ui(new Ui::ZMAVRecorderMenu)
     , m_mainWindow(mainWindow)
     , m_selector(new RectSelector)
+    , m_screenWatch(new QTimer(this))
 {
     Q_ASSERT(m_mainWindow);
+    m_screenWatch->setInterval(500);
+    connect(m_screenWatch, &QTimer::timeout, this, &ZMAVRecorderMenu::checkScreen);
     setupForm();
     trayMenu();
     connect(m_selector, &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
@@ -209,7 +212,27 @@ void ZMAVRecorderMenu::start()
 void ZMAVRecorderMenu::slot_timer_start()
 {
     Q_ASSERT(m_d);
-    m_d->start();
+    startCapture();
+}
+
+void ZMAVRecorderMenu::startCapture()
+{
+    QString error;
+    if (m_d->start(&error)) {
+        m_screenWatch->start();
+        return;
+    }
+    slot_stop();
+    information(error);
+}
+
+// Without a screen no more pictures come; stopping finalises what was recorded.
+void ZMAVRecorderMenu::checkScreen()
+{
+    if (!m_d->screenLost())
+        return;
+    slot_stop();
+    information(tr("屏幕连接已断开, 录制已停止并保存."));
 }
 
 void ZMAVRecorderMenu::pause()
@@ -225,16 +248,18 @@ void ZMAVRecorderMenu::pause()
 // then has to start the recording instead of resuming it.
 void ZMAVRecorderMenu::resume()
 {
-    if (m_d->isStarted())
+    const bool started = m_d->isStarted();
+    if (started)
         m_d->resume();
-    else
-        m_d->start();
     m_state = Resumed;
     statusUpdate(QString());
+    if (!started)
+        startCapture();
 }
 
 void ZMAVRecorderMenu::slot_stop()
 {
+    m_screenWatch->stop();
     m_d->stop();
     disarmTimers();
     m_timerBox.widget->setTimerEnable(false);

@@ -12,6 +12,7 @@ class ImageWaterItem;
 class QGraphicsItem;
 class QAction;
 class QMenu;
+class QTimer;
 class RectSelector;
 class SaveBarWidget;
 class TextWaterItem;
@@ -118,6 +119,7 @@ private:
     void pause();
     void resume();
     void startCapture();
+    void checkScreen();
     bool recordArea(QRect* area);
     QRect screenArea() const;
     bool outputPath(QString* path);
@@ -152,6 +154,8 @@ private:
     ShotTimer m_startTimer;
     ShotTimer m_stopTimer;
     HelperWidget* m_help = nullptr;
+    // Watches a running recording for the loss of the screen.
+    QTimer* m_screenWatch = nullptr;
     // Widths measured at the first resize that decide where the bars go.
     int m_fixedWidth = -1;
     int m_timerBarWidth = 0;

@@ -127,11 +127,13 @@ bool ZMAVRecorderMenuPrivate::createAudio(ZM_MovieInfo* info, QString* error)
         created = Capture_CreateSysAudio(&info->audioSampleRate, &info->channels, &sampleSize);
 #endif
         if (!created)
-            *error = QObject::tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.");
+            *error = QObject::tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.\n%1")
+                         .arg(Capture_AudioError());
     } else {
         created = Capture_CreateMicAudio(&info->audioSampleRate, &info->channels, &sampleSize);
         if (!created)
-            *error = QObject::tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.");
+            *error = QObject::tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.\n%1")
+                         .arg(Capture_AudioError());
     }
     if (created && sampleSize != info->sampleSz()) {
         *error = QObject::tr("录音设备的采样格式 (%1 位) 不受支持.").arg(sampleSize);
@@ -145,12 +147,22 @@ bool ZMAVRecorderMenuPrivate::createAudio(ZM_MovieInfo* info, QString* error)
 bool ZMAVRecorderMenuPrivate::init(ZM_MovieInfo info, QString* error)
 {
     m_started = false;
+    m_streams = info.has_audio_video;
     if ((info.has_audio_video & ZM_AUDIO) && !createAudio(&info, error)) {
         stop();
         return false;
     }
     if (info.has_audio_video & ZM_VIDEO) {
-        Capture_CreateScreen(info.pix_x, info.pix_y, info.width, info.height, info.frameRate, info.grabCursor);
+        if (!Capture_CreateScreen(info.pix_x, info.pix_y, info.width, info.height, info.frameRate,
+                                  info.grabCursor)) {
+            *error = QObject::tr("无法录制屏幕区域 [%1,%2 %3x%4], 请重新选择录制区域!")
+                         .arg(info.pix_x)
+                         .arg(info.pix_y)
+                         .arg(info.width)
+                         .arg(info.height);
+            stop();
+            return false;
+        }
         Capture_SetVideoCallback(deliverVideo);
         // The text goes on last so that it stays readable over the image.
         if (info.waterImage)
@@ -168,12 +180,21 @@ bool ZMAVRecorderMenuPrivate::init(ZM_MovieInfo info, QString* error)
     return opened;
 }
 
-void ZMAVRecorderMenuPrivate::start()
+bool ZMAVRecorderMenuPrivate::start(QString* error)
 {
     ZMAV_Start(q, nullptr);
-    Capture_StartAudio();
+    if ((m_streams & ZM_AUDIO) && !Capture_StartAudio()) {
+        *error = QObject::tr("录音设备无法开始录音, 录制已停止.\n%1").arg(Capture_AudioError());
+        return false;
+    }
     Capture_StartScreen();
     m_started = true;
+    return true;
+}
+
+bool ZMAVRecorderMenuPrivate::screenLost() const
+{
+    return m_started && Capture_ScreenLost();
 }
 
 // The library pauses before the sources and resumes after them, so it never sees a gap

@@ -14,7 +14,8 @@ class ZMAVRecorderMenu;
 
 // The panel's link to capture and the encoder library: the only code that talks to the
 // capture facade and to ZMAV. The capture sources live in the facade and the encoding state
-// in the library; this keeps only whether the set-up recording has been started.
+// in the library; this keeps only which streams the set-up recording has and whether it has
+// been started.
 class ZMAVRecorderMenuPrivate
 {
 public:
@@ -34,12 +35,15 @@ public:
     // Creates the sources and filters and opens the file. False, with nothing left set up and
     // the reason in *error, when a source or the file cannot be made.
     bool init(ZM_MovieInfo info, QString* error);
-    void start();
+    // False (reason in *error) when a source could not begin; the caller stops.
+    bool start(QString* error);
     void pause();
     void resume();
     void stop();
     // The recording set up by init has been started (capture and encoding run).
     bool isStarted() const { return m_started; }
+    // The screen went away while recording: no more pictures will come.
+    bool screenLost() const;
 
 private:
     bool createAudio(ZM_MovieInfo* info, QString* error);
@@ -48,6 +52,7 @@ private:
 
     ZMAVRecorderMenu* q;
     bool m_started = false;
+    int m_streams = 0;
     // The rendered text mark: the filter copies it, but the description points at it until
     // the recording has been set up.
     std::unique_ptr<QImage> m_textImage;
