@@ -6,19 +6,20 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <json/reader.h>
 #include <json/writer.h>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
 constexpr unsigned char kScrambleXor = 0x5A;
 constexpr unsigned char kScrambleSub = 0x27;
-// The cache holds three small replies; anything far bigger is not ours.
-constexpr qint64 kMaxCacheBytes = 1024 * 1024;
+// The cache holds three replies of at most 16 MiB each; anything bigger is not ours (and a
+// device planted under the cache's name would never end).
+constexpr qint64 kMaxCacheBytes = 64 * 1024 * 1024;
 
 // Replies are untrusted: a member of an unexpected type reads as empty, never throws.
 std::string textOf(const Json::Value& object, const char* key)
@@ -87,9 +88,12 @@ QByteArray ServerInfoStore::unscrambled(QByteArray bytes)
 void ServerInfoStore::load()
 {
     QFile file(m_cachePath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxCacheBytes)
+    if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray text = unscrambled(file.readAll());
+    QByteArray bytes = file.read(kMaxCacheBytes + 1);
+    if (bytes.size() > kMaxCacheBytes)
+        return;
+    const QByteArray text = unscrambled(std::move(bytes));
     Json::CharReaderBuilder builder;
     builder["collectComments"] = true;
     std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
@@ -114,11 +118,8 @@ bool ServerInfoStore::save() const
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "   ";
     const std::string text = Json::writeString(builder, root);
-    QSaveFile file(m_cachePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(scrambled(QByteArray::fromStdString(text)));
-    return file.commit();
+    const QByteArray bytes = scrambled(QByteArray::fromStdString(text));
+    return gFunc::replaceFile(m_cachePath.toStdString(), bytes.constData(), size_t(bytes.size()));
 }
 
 ServerInfoStore::proVerInfo ServerInfoStore::verInfo() const

@@ -6,9 +6,9 @@
 #include "md5.h"
 #include "zm_global.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QImage>
-#include <QSaveFile>
 
 #include <chrono>
 #include <cstring>
@@ -143,8 +143,11 @@ void ZMConnect2Server::refreshAdvertisement(const RequestBlock& block)
     const QString path = ServerInfoStore::adImagePath();
     if (UploadManager::instance()->downloadImage(textMember(reply, "adImgPath").c_str(), &picture)) {
         // The preview's loader may read the picture at any time: replace it whole.
-        QSaveFile file(path);
-        if (file.open(QIODevice::WriteOnly) && picture.save(&file, "PNG") && file.commit()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (picture.save(&buffer, "PNG") &&
+            gFunc::replaceFile(path.toStdString(), png.constData(), size_t(png.size()))) {
             record["localpath"] = path.toStdString();
             record["adImageMD5"] = md5File(path.toUtf8().constData());
         }

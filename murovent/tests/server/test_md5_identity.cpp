@@ -8,6 +8,7 @@
 #include <QNetworkInterface>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -88,6 +89,30 @@ TEST(Md5, FilesAroundTheChunkSize)
     }
     EXPECT_EQ(md5File("/nonexistent/dir/file"), "");
     EXPECT_FALSE(gFunc::isFileExist("/nonexistent/dir/file"));
+}
+
+TEST(FileHelpers, ReplaceFileSwapsContentsAndLinks)
+{
+    const std::string path = writeTemp(pattern(100));
+    const std::vector<unsigned char> fresh = pattern(7);
+    ASSERT_TRUE(gFunc::replaceFile(path, reinterpret_cast<const char*>(fresh.data()), fresh.size()));
+    EXPECT_EQ(md5File(path.c_str()), md5Data(fresh.data(), fresh.size()));
+
+    // A link at the path is replaced; its target keeps its contents.
+    const std::string target = writeTemp(pattern(50));
+    const std::string before = md5File(target.c_str());
+    unlink(path.c_str());
+    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(gFunc::replaceFile(path, "new", 3));
+    EXPECT_EQ(md5File(target.c_str()), before);
+    EXPECT_EQ(md5File(path.c_str()), md5String("new"));
+    struct stat info;
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    unlink(path.c_str());
+    unlink(target.c_str());
+
+    EXPECT_FALSE(gFunc::replaceFile("/nonexistent/dir/file", "x", 1));
 }
 
 TEST(Identity, NamesOfUserAndMachine)

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -259,6 +260,16 @@ TEST_F(ServerConnect, CorruptCacheIsIgnored)
     server.configure({{"getProductInfo", answer(productInfo("3.2.2", "3.2.2"))}, {"useReport", answer("{}")}});
     EXPECT_EQ(run(1).messages, QStringList({"1 2015"}));
     EXPECT_EQ(cache().value("proVerInfo").toObject().value("version").toString(), "3.2.2");
+}
+
+TEST_F(ServerConnect, EndlessCacheIsIgnoredAndReplacedNotWrittenThrough)
+{
+    ASSERT_TRUE(QFile::link("/dev/zero", cachePath()));
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList());
+    // Saved beside and renamed over the link, never written into what it points at.
+    EXPECT_FALSE(QFileInfo(cachePath()).isSymLink());
+    EXPECT_TRUE(cache().value("proVerInfo").isNull());
+    EXPECT_EQ(cache().keys().size(), 3);
 }
 
 TEST_F(ServerConnect, ExitDoesNotWaitForAServerThatNeverAnswers)
