@@ -1,0 +1,97 @@
+#include "zm_hotkeymgr.h"
+
+#include "zm_globalshortcut.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+// Reading and writing lines like fgets and fputs with a 256-byte buffer.
+constexpr int kLineBuffer = 256;
+
+void checkIndex(int index, const char* file, int line)
+{
+    if (!(index >= 0 && index < ZMHotKeyMgr::GSC_Length))
+        qFatal("ASSERT: \"%s\" in file %s, line %d", "index >= 0 && index < GSC_Length", file, line);
+}
+
+} // namespace
+
+ZMHotKeyMgr::ZMHotKeyMgr(QObject* parent)
+    : QObject(parent)
+{
+    m_gsc[GSC_Start] = new ZMGlobalShortcut(QKeySequence(QStringLiteral("Ctrl+F1")), this);
+    connect(m_gsc[GSC_Start], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_start);
+    m_gsc[GSC_Stop] = new ZMGlobalShortcut(QKeySequence(QStringLiteral("Ctrl+F3")), this);
+    connect(m_gsc[GSC_Stop], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_stop);
+}
+
+ZMHotKeyMgr::~ZMHotKeyMgr()
+{
+    saveHotKeys();
+    for (ZMGlobalShortcut* gsc : m_gsc)
+        delete gsc;
+}
+
+ZMHotKeyMgr* ZMHotKeyMgr::instance()
+{
+    static ZMHotKeyMgr mgr;
+    return &mgr;
+}
+
+const char* ZMHotKeyMgr::fileName()
+{
+    return "./hotkey.cfg";
+}
+
+bool ZMHotKeyMgr::setHotKey(int index, const QKeySequence& key)
+{
+    checkIndex(index, __FILE__, __LINE__);
+    return m_gsc[index]->setShortcut(key);
+}
+
+QKeySequence ZMHotKeyMgr::hotKey(int index) const
+{
+    checkIndex(index, __FILE__, __LINE__);
+    return m_gsc[index]->shortcut();
+}
+
+bool ZMHotKeyMgr::loadHotKeys()
+{
+    QFile file(QString::fromUtf8(fileName()));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    for (int index = 0; index < GSC_Length; ++index) {
+        char line[kLineBuffer];
+        if (file.readLine(line, sizeof line) <= 0)
+            break;
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (!setHotKey(index, QKeySequence::fromString(text, QKeySequence::PortableText)))
+            return false;
+    }
+    return true;
+}
+
+bool ZMHotKeyMgr::saveHotKeys()
+{
+    // Written aside and renamed into place, so that a failed write keeps the old keys.
+    QSaveFile file(QString::fromUtf8(fileName()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    for (int index = 0; index < GSC_Length; ++index) {
+        QByteArray line = hotKey(index).toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
+        file.write(line + '\n');
+    }
+    return file.commit();
+}
+
+void ZMHotKeyMgr::slot_start()
+{
+    emit hotKeyActive(GSC_Start);
+}
+
+void ZMHotKeyMgr::slot_stop()
+{
+    emit hotKeyActive(GSC_Stop);
+}
