@@ -20,7 +20,8 @@ const char* const kReportAnswer = "2015";
 // At exit, how long to wait for cancelled workers to wind up.
 constexpr int kExitWaitMs = 3000;
 
-// Versions are compared as plain byte strings, the way the server's releases have always been.
+// Version texts are compared byte by byte, as the server's releases always have been
+// (so "3.2.10" counts as older than "3.2.2").
 bool versionGreater(const std::string& a, const std::string& b)
 {
     return strcmp(a.c_str(), b.c_str()) > 0;

@@ -20,7 +20,8 @@ public:
     static ZMConnect2Server* instance();
     ~ZMConnect2Server() override;
 
-    // Starts a worker with useState 1 at start-up, 0 at exit; returns at once.
+    // Starts a worker with useState 1 at start-up, 0 at exit; returns at once. Once the
+    // application has quit, workers fail their requests at once.
     bool start(quint8 useState);
     // Waits until no worker runs any more; false when msecs passed first.
     bool waitForIdle(int msecs);

@@ -18,8 +18,11 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <thread>
 
 // Every run of the connection is a child process of this program, so that the program-wide
 // store loads its cache at start and writes it at exit exactly as in the real program.
@@ -280,6 +283,33 @@ TEST_F(ServerConnect, ExitDoesNotWaitForAServerThatNeverAnswers)
     EXPECT_LT(result.ms, 2500) << result.ms;
     EXPECT_EQ(result.messages, QStringList());
     EXPECT_TRUE(QFile::exists(cachePath()));
+}
+
+TEST(ServerInfoStoreThreads, ReadersSeeWholeRecordsWhileAWorkerWrites)
+{
+    QTemporaryDir dir;
+    ServerInfoStore store(dir.filePath("mr.cfg"));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 2000; ++i) {
+            Json::Value record;
+            record["localpath"] = "/nowhere/" + std::to_string(i);
+            record["adImageMD5"] = std::to_string(i);
+            store.setAdImage(record);
+            store.setVersionInfo(Json::Value());
+        }
+        done = true;
+    });
+    int mixed = 0;
+    while (!done) {
+        const ServerInfoStore::proAdImage image = store.adImage();
+        if (image.valid && image.localpath != "/nowhere/" + image.adImageMD5)
+            ++mixed;
+        EXPECT_TRUE(store.isAdImageStale());
+        store.verInfo();
+    }
+    writer.join();
+    EXPECT_EQ(mixed, 0);
 }
 
 }  // namespace
