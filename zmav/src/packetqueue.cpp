@@ -20,12 +20,11 @@ int PacketQueue::put(AVPacket* pkt)
     if (!pkt || av_packet_make_refcounted(pkt) < 0)
         return -1;
     Node* node = new (std::nothrow) Node{av_packet_alloc(), nullptr};
-    if (!node || !node->pkt || av_packet_ref(node->pkt, pkt) < 0) {
-        if (node)
-            av_packet_free(&node->pkt);
+    if (!node || !node->pkt) {
         delete node;
         return -1;
     }
+    av_packet_move_ref(node->pkt, pkt);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_tail)
         m_tail->next = node;

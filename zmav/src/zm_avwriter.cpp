@@ -15,8 +15,8 @@ namespace ZM {
 ZM_AVWriter::ZM_AVWriter(AVFormatContext* context)
     : m_context(context), m_queue(std::make_unique<PacketQueue>()), m_endPacket(av_packet_alloc())
 {
-    // The marker owns its (empty) payload from the start, so queueing it never changes the
-    // address the writer thread compares against.
+    // The marker owns its (empty) payload from the start: the copies queued by writeTailer
+    // share it, and with it the address the writer thread compares against.
     if (!m_endPacket || av_packet_make_refcounted(m_endPacket) < 0) {
         av_packet_free(&m_endPacket);
         throw std::bad_alloc();
@@ -63,7 +63,10 @@ bool ZM_AVWriter::writePacket(AVPacket* pkt)
 
 bool ZM_AVWriter::writeTailer()
 {
-    return m_queue->put(m_endPacket) == 0;
+    AVPacket* marker = av_packet_clone(m_endPacket);
+    const bool queued = marker && m_queue->put(marker) == 0;
+    av_packet_free(&marker);
+    return queued;
 }
 
 bool ZM_AVWriter::isEndMarker(const AVPacket* pkt) const

@@ -9,8 +9,8 @@ struct AVPacket;
 
 namespace ZM {
 
-// Unbounded FIFO of encoded packets for any number of threads. Each queued packet holds its
-// own reference to the payload, so the caller keeps (and later releases) its packet.
+// Unbounded FIFO of encoded packets for any number of threads. A queued packet takes over
+// the caller's reference, so no payload is ever shared between the threads on both sides.
 class ZMAV_EXPORT PacketQueue {
 public:
     PacketQueue();
@@ -18,8 +18,8 @@ public:
     PacketQueue(const PacketQueue&) = delete;
     PacketQueue& operator=(const PacketQueue&) = delete;
 
-    // Makes pkt own its payload (a copy when it only pointed at foreign memory) and queues a
-    // new reference to it. 0 queued, -1 out of memory.
+    // Makes pkt own its payload (a copy when it only pointed at foreign memory) and moves it
+    // into the queue, leaving pkt blank. 0 queued; -1 out of memory (pkt left as it was).
     int put(AVPacket* pkt);
     // Moves the first packet into pkt: 1 taken, 0 empty (not blocking), -1 aborted.
     int get(AVPacket* pkt, bool block);

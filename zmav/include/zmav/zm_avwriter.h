@@ -26,6 +26,7 @@ public:
     // Ends the thread: a file without its end marker queued is left without a trailer.
     void stop();
     bool writeHeader();
+    // Queues pkt, taking over its reference (pkt is left blank).
     bool writePacket(AVPacket* pkt);
     bool writeTailer();
 
