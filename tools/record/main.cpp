@@ -2,7 +2,7 @@
 #include "zm_recordoptions.h"
 #include "zm_recordsession.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <csignal>
@@ -47,10 +47,10 @@ int main(int argc, char** argv)
     case ZMRecordOptions::Run:
         break;
     }
-    // The pictures come from Xlib; Qt only paints watermarks, so it needs no connection of its
-    // own to the display, whose loss would otherwise end the program before the file is closed.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    // The pictures come from Xlib and Qt only paints watermarks into images, which needs no
+    // window system: without one Qt holds no connection of its own to the display, whose loss
+    // would otherwise end the program before the file is finalised.
+    QCoreApplication app(argc, argv);
     ZMRecordSession session(options);
     if (!session.prepare(&error)) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));

@@ -121,7 +121,16 @@ int startXvfb(const char* size, char* name, int nameSize)
         return -1;
     }
     std::snprintf(name, nameSize, ":%d", std::atoi(number));
-    return pid;
+    // The number is announced a moment before the server takes connections.
+    for (int i = 0; i < 200; ++i) {
+        if (Display* d = XOpenDisplay(name)) {
+            XCloseDisplay(d);
+            return pid;
+        }
+        usleep(25000);
+    }
+    stopXvfb(pid);
+    return -1;
 }
 
 void stopXvfb(int pid)

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Screen capture benchmark: murovent-record against ffmpeg's x11grab + libx264, both recording
+# the same 1920x1080 Xvfb for 20 s at 30 fps, once with full-motion content and once with a
+# mostly still desktop. Prints per run: CPU seconds per delivered frame, frames delivered vs
+# expected, peak memory, and the ratios ours/ffmpeg.
+#
+#   bench/capture/run.sh [BUILD_DIR]     (default: build; needs murovent-record and capture_animate,
+#                                          i.e. a build with -DMUROVENT_BUILD_BENCH=ON)
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../../build}" && pwd) || { echo "run.sh: no build folder" >&2; exit 2; }
+record="$build/tools/record/murovent-record"
+animate="$build/bench/capture/capture_animate"
+for f in "$record" "$animate"; do
+  [ -x "$f" ] || { echo "run.sh: $f is missing (build with -DMUROVENT_BUILD_BENCH=ON)" >&2; exit 2; }
+done
+seconds=${BENCH_SECONDS:-20}
+fps=30
+expected=$((seconds * fps))
+
+work=$(mktemp -d /tmp/mvbench-capture.XXXXXX)
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+exec 3>"$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
+[ -s "$work/displayfd" ] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/displayfd")"
+
+# time -v figures: CPU seconds (user + system) and peak RSS in MB.
+cpu_of() { awk -F': ' '/User time|System time/ {s += $2} END {printf "%.2f", s}' "$1"; }
+rss_of() { awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' "$1"; }
+frames_in() {
+  ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets \
+    -of default=nw=1:nk=1 "$1"
+}
+
+# Sets: cpu, rss, delivered (pictures taken from the screen, repeats not counted), slots.
+run_ours() {
+  local out="$work/ours.mp4"
+  rm -f "$out"
+  /usr/bin/time -v -o "$work/time.txt" "$record" --fps $fps --duration "$seconds" "$out" \
+    >"$work/ours.log" 2>&1
+  cpu=$(cpu_of "$work/time.txt"); rss=$(rss_of "$work/time.txt")
+  slots=$(frames_in "$out")
+  delivered=$(sed -n 's/.* \([0-9]*\) new pictures.*/\1/p' "$work/ours.log")
+  delivered=$(( delivered < slots ? delivered : slots ))
+}
+
+run_ffmpeg() {
+  local out="$work/ffmpeg.mp4"
+  rm -f "$out"
+  /usr/bin/time -v -o "$work/time.txt" ffmpeg -nostdin -y -loglevel error -stats \
+    -f x11grab -framerate $fps -video_size 1920x1080 -i "$DISPLAY" \
+    -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -t "$seconds" "$out" \
+    >"$work/ffmpeg.log" 2>&1
+  cpu=$(cpu_of "$work/time.txt"); rss=$(rss_of "$work/time.txt")
+  slots=$(frames_in "$out")
+  local dup
+  dup=$(tr '\r' '\n' <"$work/ffmpeg.log" | sed -n 's/.*dup=\([0-9]*\).*/\1/p' | tail -n1)
+  delivered=$((slots - ${dup:-0}))
+}
+
+row() {
+  awk -v c="$1" -v t="$2" -v cpu="$cpu" -v d="$delivered" -v s="$slots" -v e="$expected" -v r="$rss" \
+    'BEGIN { printf "%-8s %-7s %12.2f %11s (%d) %10s\n", c, t, cpu * 1000 / d, d "/" s, e, r }'
+}
+
+printf "capture benchmark: %s s at %d fps, 1920x1080, %s\n" "$seconds" "$fps" "$(nproc) cores"
+printf "%-8s %-7s %12s %18s %10s\n" content tool "CPU ms/frame" "frames (expected)" "peak MB"
+for content in motion desktop; do
+  "$animate" "$content" &
+  pids+=($!)
+  sleep 1
+  run_ours
+  o_cpu=$cpu o_rss=$rss o_del=$delivered
+  row "$content" ours
+  run_ffmpeg
+  row "$content" ffmpeg
+  awk -v c="$content" -v oc="$o_cpu" -v od="$o_del" -v orss="$o_rss" -v fc="$cpu" -v fd="$delivered" \
+    -v fr="$rss" 'BEGIN { printf "%-8s ratios ours/ffmpeg: CPU per frame %.2f, peak memory %.2f\n",
+                                  c, (oc / od) / (fc / fd), orss / fr }'
+  kill "${pids[-1]}"; wait "${pids[-1]}" 2>/dev/null; unset 'pids[-1]'
+done
+echo "frames: pictures taken from the screen / frame slots in the file (the rest repeat a picture)"
