@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# run.sh BUILD_DIR [seconds [fps...]]: records desktop-like 1920x1080 pictures through the C
+# interface (built in BUILD_DIR with -DMUROVENT_BUILD_BENCH=ON, target bench_manager) and
+# prints CPU per recorded frame, the highest frame rate sustained without losing frame slots
+# and the peak resident memory. Figures are only meaningful on an otherwise idle machine.
+set -euo pipefail
+build=${1:?usage: run.sh BUILD_DIR [seconds [fps...]]}
+shift
+bin="$build/bench/manager/bench_manager"
+[ -x "$bin" ] || { echo "run.sh: $bin not built (cmake --build $build --target bench_manager)" >&2; exit 1; }
+echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+"$bin" "$@"
