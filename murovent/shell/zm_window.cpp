@@ -37,8 +37,11 @@ ZMWindow::ZMWindow(QWidget* parent)
 
     m_view = view;
     m_scene = scene;
-    m_scene->addItem(m_recorder->createPreviewItem());
+    ZMGraphicsItem* preview = m_recorder->createPreviewItem();
+    m_scene->addItem(preview);
     m_view->zoomOut();
+    // Nothing has been captured yet: show the default picture rather than an empty preview.
+    preview->showDefault();
 
     QMenu* menu = m_recorder->trayMenu();
     m_tray = new QSystemTrayIcon(this);

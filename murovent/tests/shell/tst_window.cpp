@@ -1,0 +1,188 @@
+// The main window as the program builds it, on a real X server with a tray host: its parts,
+// sizes, status line, balloons, hiding into the tray and coming back from it.
+#include "shell_testenv.h"
+#include "zm_avrecordermenu.h"
+#include "zm_graphicsitem.h"
+#include "zm_graphicsview.h"
+#include "zm_window.h"
+
+#include <QApplication>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QtTest>
+
+namespace {
+
+// The balloon the tray icon shows for a message (the toolkit's own widget on X11).
+QWidget* balloon()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->inherits("QBalloonTip") && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+QStringList labelTexts(QWidget* w)
+{
+    QStringList texts;
+    for (QLabel* label : w->findChildren<QLabel*>())
+        texts << label->text();
+    return texts;
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void construction();
+    void preview();
+    void trayIcon();
+    void statusTexts();
+    void balloons();
+    void statusLine();
+    void closeHidesIntoTray();
+
+private:
+    ZMWindow* m_window = nullptr;
+};
+
+void TestWindow::initTestCase()
+{
+    // The panel keeps its files in the working folder: give it a private one with hot keys
+    // already chosen, so no first-run message interrupts the test.
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
+    QFile keys("hotkey.cfg");
+    QVERIFY(keys.open(QIODevice::WriteOnly));
+    keys.write("Ctrl+F1\nCtrl+F3\n");
+    keys.close();
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 5000);
+
+    m_window = new ZMWindow;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void TestWindow::cleanupTestCase()
+{
+    delete m_window;
+}
+
+void TestWindow::construction()
+{
+    QCOMPARE(m_window->objectName(), QStringLiteral("ZMWindow"));
+    QCOMPARE(m_window->windowTitle(), QString::fromUtf8("Murovent --[iZolmet && KX]Zolmet出品"));
+    QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(m_window->minimumSize(), QSize(860, 627));
+    QVERIFY(m_window->width() >= 860 && m_window->height() >= 627);
+    QCOMPARE(m_window->contentsMargins(), QMargins(10, 26, 10, 10));
+    QVERIFY(qApp->styleSheet().contains("background-color: beige"));
+
+    auto* toolBar = m_window->findChild<QToolBar*>();
+    QVERIFY(toolBar);
+    QCOMPARE(toolBar->windowTitle(), QStringLiteral("TextEdit"));
+    QVERIFY(!toolBar->isMovable());
+    QCOMPARE(m_window->recorderMenu()->parentWidget(), toolBar);
+    QVERIFY(m_window->recorderMenu()->isVisible());
+    QCOMPARE(m_window->menuBar()->objectName(), QStringLiteral("menubar"));
+    QCOMPARE(m_window->statusBar()->objectName(), QStringLiteral("statusbar"));
+    // The form's placeholder gave way to the preview.
+    QVERIFY(!m_window->findChild<QWidget*>("centralwidget"));
+    QCOMPARE(m_window->centralWidget(), static_cast<QWidget*>(m_window->graphicsView()));
+}
+
+void TestWindow::preview()
+{
+    ZMGraphicsView* view = m_window->graphicsView();
+    QVERIFY(view);
+    QCOMPARE(view->scene(), m_window->graphicsScene());
+    const QList<QGraphicsItem*> items = m_window->graphicsScene()->items();
+    QCOMPARE(items.size(), 1);
+    auto* background = dynamic_cast<ZMGraphicsItem*>(items.first());
+    QVERIFY(background);
+    QCOMPARE(m_window->recorderMenu()->createPreviewItem(), background);
+    // The built-in default picture arrives from its loader and the view zooms to fit it.
+    const QImage builtin(QString::fromUtf8(ZMGraphicsItem::builtinDefaultPath()));
+    QTRY_COMPARE(background->boundingRect().size(), QSizeF(builtin.width() + 2, builtin.height() + 2));
+    QVERIFY(view->zoomSlider()->value() <= 90);
+}
+
+void TestWindow::trayIcon()
+{
+    QSystemTrayIcon* tray = m_window->trayIcon();
+    QVERIFY(tray);
+    QVERIFY(tray->isVisible());
+    QVERIFY(!tray->icon().isNull());
+    QCOMPARE(tray->contextMenu(), m_window->recorderMenu()->trayMenu());
+    const QList<QAction*> actions = tray->contextMenu()->actions();
+    QCOMPARE(actions.size(), 3);
+    QCOMPARE(actions[0]->text(), QString::fromUtf8("开始录制 & 暂停"));
+    QCOMPARE(actions[1]->text(), QString::fromUtf8("停止程序"));
+    QCOMPARE(actions[2]->text(), QString::fromUtf8("退出程序"));
+}
+
+void TestWindow::statusTexts()
+{
+    QCOMPARE(ZMWindow::statusText(0, QString()), QString::fromUtf8("视频录制已停止 ."));
+    QCOMPARE(ZMWindow::statusText(1, QString()), QString::fromUtf8("视频录制已开始 !"));
+    QCOMPARE(ZMWindow::statusText(2, QString()), QString::fromUtf8("视频录制已暂停 ~~"));
+    QCOMPARE(ZMWindow::statusText(3, QString()), QString::fromUtf8("继续录制 ..."));
+    QCOMPARE(ZMWindow::statusText(7, QString()), QString());
+    QCOMPARE(ZMWindow::statusText(1, "abc"), QStringLiteral("abc"));
+}
+
+void TestWindow::balloons()
+{
+    m_window->slot_statuChanged(1, QString());
+    QTRY_VERIFY(balloon());
+    QStringList texts = labelTexts(balloon());
+    QVERIFY2(texts.contains(QString::fromUtf8("Murovent (Zolmet录屏): ")), qPrintable(texts.join('|')));
+    QVERIFY2(texts.contains(QString::fromUtf8("视频录制已开始 !")), qPrintable(texts.join('|')));
+    // The balloon goes away by itself after a short time.
+    QTRY_VERIFY_WITH_TIMEOUT(!balloon(), 3000);
+
+    m_window->slot_statuChanged(0, QString::fromUtf8("将在 3 秒后开始录制!"));
+    QTRY_VERIFY(balloon());
+    texts = labelTexts(balloon());
+    QVERIFY2(texts.contains(QString::fromUtf8("将在 3 秒后开始录制!")), qPrintable(texts.join('|')));
+    QTRY_VERIFY_WITH_TIMEOUT(!balloon(), 3000);
+}
+
+void TestWindow::statusLine()
+{
+    m_window->showStatusMessage(QString::fromUtf8("全屏录制 !!!"));
+    QCOMPARE(m_window->statusBar()->currentMessage(), QString::fromUtf8("*** Murovent @:  全屏录制 !!!"));
+    QTest::qWait(100);
+    QCOMPARE(m_window->statusBar()->currentMessage(), QString::fromUtf8("*** Murovent @:  全屏录制 !!!"));
+}
+
+void TestWindow::closeHidesIntoTray()
+{
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_window->close());
+    QVERIFY(!m_window->isVisible());
+    QTest::qWait(100);
+    QVERIFY(!m_window->isVisible());
+
+    // The context menu request and a middle click leave it hidden; a click brings it back.
+    m_window->slot_systemTrayActive(QSystemTrayIcon::Context);
+    m_window->slot_systemTrayActive(QSystemTrayIcon::MiddleClick);
+    QVERIFY(!m_window->isVisible());
+    m_window->slot_systemTrayActive(QSystemTrayIcon::Trigger);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->windowState(), Qt::WindowActive);
+
+    QVERIFY(!m_window->close());
+    m_window->slot_systemTrayActive(QSystemTrayIcon::DoubleClick);
+    QVERIFY(m_window->isVisible());
+}
+
+SHELL_TEST_MAIN(TestWindow)
+#include "tst_window.moc"
