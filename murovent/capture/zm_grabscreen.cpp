@@ -22,22 +22,16 @@ ZMGrabScreen::~ZMGrabScreen()
 
 bool ZMGrabScreen::init(int x, int y, int width, int height, int fps, bool grabCursor)
 {
+    Q_ASSERT(fps > 0);
     auto* grab = new Grab_X11(x, y, width, height, grabCursor);
     if (!grab->isValid()) {
         delete grab;
         return false;
     }
-    init(grab, fps);
-    return true;
-}
-
-void ZMGrabScreen::init(GrabBase* grab, int fps)
-{
-    Q_ASSERT(fps > 0);
-    Q_ASSERT(grab);
     m_fps = fps;
     delete m_grab;
     m_grab = grab;
+    return true;
 }
 
 void ZMGrabScreen::addFilter(QImage* mark, int x, int y)

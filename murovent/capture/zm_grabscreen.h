@@ -24,8 +24,6 @@ public:
     // False when the area cannot be grabbed (no display, unsupported screen format, area not
     // inside the screen); the source then must not be started.
     bool init(int x, int y, int width, int height, int fps, bool grabCursor);
-    // For tests: a grabber of the caller's choosing (owned from now on).
-    void init(GrabBase* grab, int fps);
     // Marks are painted in the order they were added. Before start() only.
     void addFilter(QImage* mark, int x, int y);
 
