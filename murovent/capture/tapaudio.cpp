@@ -47,6 +47,11 @@ bool TapAudio::start_record()
         ok = !monitor.empty() && connectStream(monitor);
     }
     m_streaming = ok;
+    // A monitor can take a while to deliver its first bytes (a sink waking up). Silence
+    // stands in until then, so the sound starts with the recording and the picture, which is
+    // paced by the sound, does not pile up behind it.
+    if (ok)
+        startSilence();
     pa_threaded_mainloop_unlock(m_mainloop);
     if (!ok)
         release();
@@ -171,23 +176,40 @@ void TapAudio::deliver(const char* data, int bytes)
 // picture keeps its pace and the file keeps its length.
 void TapAudio::onServerLost()
 {
-    if (m_silenceTimer || !m_streaming)
+    if (!m_streaming || m_serverLost)
         return;
     m_serverLost = true;
     m_error = "声音服务器已断开，录音以静音继续。";
-    m_silenceFrom = (long long)pa_rtclock_now();
+    startSilence();
+}
+
+void TapAudio::startSilence()
+{
+    if (m_silenceTimer)
+        return;
+    m_silenceStart = (long long)pa_rtclock_now();
+    m_silenceFrames = 0;
     timeval tv;
     pa_timeval_add(pa_gettimeofday(&tv), FragmentUsec);
     m_silenceTimer = pa_threaded_mainloop_get_api(m_mainloop)->time_new(
         pa_threaded_mainloop_get_api(m_mainloop), &tv, &TapAudio::silenceTick, this);
 }
 
+void TapAudio::stopSilence()
+{
+    if (!m_silenceTimer)
+        return;
+    fillSilence();
+    pa_threaded_mainloop_get_api(m_mainloop)->time_free(m_silenceTimer);
+    m_silenceTimer = nullptr;
+}
+
 void TapAudio::fillSilence()
 {
-    const long long now = (long long)pa_rtclock_now();
-    long long frames = (now - m_silenceFrom) * SampleRate / 1000000;
-    m_silenceFrom += frames * 1000000 / SampleRate;
-    for (long long bytes = frames * FrameBytes; bytes > 0; bytes -= sizeof(Zeros))
+    const long long due = ((long long)pa_rtclock_now() - m_silenceStart) * SampleRate / 1000000;
+    long long bytes = (due - m_silenceFrames) * FrameBytes;
+    m_silenceFrames = due;
+    for (; bytes > 0; bytes -= sizeof(Zeros))
         deliver(Zeros, int(bytes < (long long)sizeof(Zeros) ? bytes : sizeof(Zeros)));
 }
 
@@ -215,6 +237,8 @@ void TapAudio::streamRead(pa_stream* s, size_t, void* self)
         size_t bytes = 0;
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
             return;
+        if (!tap->m_serverLost)
+            tap->stopSilence();
         if (data) {
             tap->deliver(static_cast<const char*>(data), int(bytes));
         } else {

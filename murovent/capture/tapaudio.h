@@ -44,6 +44,8 @@ private:
     std::string defaultMonitor();
     void release();
     void deliver(const char* data, int bytes);
+    void startSilence();
+    void stopSilence();
     void fillSilence();
     void onServerLost();
 
@@ -60,7 +62,8 @@ private:
     pa_stream* m_stream = nullptr;
     pa_time_event* m_silenceTimer = nullptr;
     bool m_streaming = false;         // started successfully; guarded by the loop's lock
-    long long m_silenceFrom = 0;      // microseconds of the monotonic clock up to which silence was delivered
+    long long m_silenceStart = 0;     // monotonic microseconds at which the silence began
+    long long m_silenceFrames = 0;    // frames of silence delivered since then
     std::string m_defaultSink;
     std::string m_error;
     std::atomic<bool> m_serverLost{false};

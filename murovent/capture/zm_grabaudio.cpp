@@ -77,6 +77,17 @@ void ZMGrabAudio::start()
     }
     connect(m_readDevice, &QIODevice::readyRead, this, &ZMGrabAudio::readMore);
     connect(m_audioInput, &QAudioSource::stateChanged, this, &ZMGrabAudio::onStateChanged);
+    // An input can take a while to deliver its first bytes. Silence stands in until then, so
+    // the sound starts with the recording and the picture, which is paced by the sound, does
+    // not pile up behind it.
+    startSilence();
+}
+
+void ZMGrabAudio::startSilence()
+{
+    m_silenceFrames = 0;
+    m_silenceClock.start();
+    m_silence.start();
 }
 
 // The input stops by itself only when it failed (the sound server went away, the device was
@@ -88,13 +99,13 @@ void ZMGrabAudio::onStateChanged(QAudio::State state)
         return;
     qWarning("Audio input lost (error %d) - recording silence", int(m_audioInput->error()));
     m_inputLost = true;
-    m_silenceFrames = 0;
-    m_silenceClock.start();
-    m_silence.start();
+    if (!m_silence.isActive())
+        startSilence();
 }
 
 void ZMGrabAudio::fillSilence()
 {
+    // Written into the read buffer: silence only runs while nothing is read.
     const qint64 due = m_silenceClock.elapsed() * m_format.sampleRate() / 1000;
     qint64 bytes = m_format.bytesForFrames(due - m_silenceFrames);
     m_silenceFrames = due;
@@ -125,19 +136,16 @@ void ZMGrabAudio::safe_stop()
 
 void ZMGrabAudio::pause()
 {
-    if (m_inputLost)
-        m_silence.stop();
-    else if (m_audioInput)
+    m_silence.stop();
+    if (!m_inputLost && m_audioInput)
         m_audioInput->suspend();
 }
 
 void ZMGrabAudio::resume()
 {
-    if (m_inputLost) {
-        m_silenceFrames = 0;
-        m_silenceClock.start();
-        m_silence.start();
-    } else if (m_audioInput)
+    if (m_inputLost)
+        startSilence();
+    else if (m_audioInput)
         m_audioInput->resume();
 }
 
@@ -158,6 +166,10 @@ void ZMGrabAudio::readMore()
     const qint64 got = m_readDevice->read(m_buffer, len);
     if (got <= 0)
         return;
+    if (m_silence.isActive()) {
+        fillSilence();
+        m_silence.stop();
+    }
     if (m_callback)
         m_callback(m_buffer, int(got));
 }

@@ -45,6 +45,7 @@ public slots:
 
 private:
     void onStateChanged(QAudio::State state);
+    void startSilence();
     void fillSilence();
 
     static QAudioFormat nearestFormat(const QAudioFormat& wanted, const QAudioDevice& device);

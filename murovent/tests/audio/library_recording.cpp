@@ -17,11 +17,15 @@ bool toLibrary(const char* bytes, int count)
                                  count) != 0;
 }
 
-std::atomic<long long> g_warmBytes{0};
+std::atomic<bool> g_heard{false};
 
-bool countOnly(const char*, int count)
+// Sources deliver silence until their input flows; wait for actual sound.
+bool listen(const char* bytes, int count)
 {
-    g_warmBytes += count;
+    const int16_t* samples = reinterpret_cast<const int16_t*>(bytes);
+    for (int i = 0; i < count / 2; ++i)
+        if (samples[i] > 1000 || samples[i] < -1000)
+            g_heard = true;
     return true;
 }
 
@@ -82,9 +86,9 @@ bool warmUp(Source source, int ms)
     int rate = 48000, channels = 2, bits = 16;
     if (!create(source, &rate, &channels, &bits))
         return false;
-    g_warmBytes = 0;
-    Capture_SetAudioCallback(&countOnly);
-    const bool ok = Capture_StartAudio() && waitUntil([] { return g_warmBytes > 0; }, 8000);
+    g_heard = false;
+    Capture_SetAudioCallback(&listen);
+    const bool ok = Capture_StartAudio() && waitUntil([] { return g_heard.load(); }, 8000);
     spin(ms);
     Capture_StopAudio();
     return ok;

@@ -21,8 +21,8 @@ bool startRecording();
 // Stops the library, then the audio source, as the recorder does.
 void stopRecording();
 
-// Records a little while with the source alone, so the test server's monitors are flowing
-// before a timed recording begins.
+// Records with the source alone until it hears sound, then `ms` longer, so the test server's
+// monitors are flowing before a timed recording begins.
 bool warmUp(Source source, int ms);
 
 }  // namespace audiotest
