@@ -1,5 +1,6 @@
 // Feeds arbitrary text to the markup parser and the theme store's reader, then checks that
-// every theme read survives being written into a new document and read back unchanged.
+// every theme read survives being written into a new document and read back unchanged, and
+// that a document edited in place reads the same as its text parsed afresh.
 #include "markupdocument.h"
 #include "zm_configmgr.h"
 #include "zm_configuser.h"
@@ -38,6 +39,51 @@ void checkRoundTrip(const ZMConfigMgr& store)
     }
 }
 
+bool sameStore(const ZMConfigMgr& a, const ZMConfigMgr& b)
+{
+    if (a.LastUseIdx != b.LastUseIdx || a.userCount() != b.userCount())
+        return false;
+    for (int i = 0; i < a.userCount(); ++i)
+        if (!sameTheme(*a.userAt(i), *b.userAt(i)))
+            return false;
+    return true;
+}
+
+// Edits every theme of a well-formed document in place: the element index must follow the text.
+void checkEdits(MarkupDocument& doc)
+{
+    if (!doc.isWellFormed())
+        return;
+    doc.resetPosition();
+    if (!doc.seekElement("Zolmet") || !doc.enterElement() || !doc.seekElement("Murovent") || !doc.enterElement())
+        return;
+    if (doc.seekElement("LastUseIdx"))
+        doc.setElementText("7<&>");
+    while (doc.seekElement("Node")) {
+        doc.enterElement();
+        if (doc.seekElement("savePath"))
+            doc.setElementText("a&b<c>");
+        doc.appendElement("model");
+        doc.setElementText("3");
+        doc.leaveElement();
+    }
+    doc.appendElement("Node");
+    doc.enterElement();
+    doc.appendElement("theme");
+    doc.setElementText("new]]>&amp;");
+    doc.resetPosition();
+
+    MarkupDocument fresh;
+    const bool wellFormed = fresh.setDocument(doc.document());
+    if (wellFormed != doc.isWellFormed())
+        std::abort();
+    ZMConfigMgr edited, parsed;
+    edited.readDocument(doc);
+    parsed.readDocument(fresh);
+    if (!sameStore(edited, parsed))
+        std::abort();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -53,5 +99,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     store.readDocument(doc);
     store.dumpUsers(sink);
     checkRoundTrip(store);
+    checkEdits(doc);
     return 0;
 }

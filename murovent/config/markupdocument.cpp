@@ -483,6 +483,11 @@ std::size_t MarkupDocument::contentEnd(int index) const
     return e.start + e.length - e.endTagLength;
 }
 
+void MarkupDocument::resetPosition()
+{
+    m_parent = m_current = 0;
+}
+
 bool MarkupDocument::seekElement(std::string_view name)
 {
     int i = m_current ? m_elements[m_current].next : m_elements[m_parent].firstChild;
@@ -592,7 +597,9 @@ std::string MarkupDocument::startTagWithoutSlash(int index) const
 
 bool MarkupDocument::appendElement(std::string_view name)
 {
-    if (!isValidName(name) || m_elements[m_parent].unended)
+    // Beside or inside an element whose end tag is missing, a new element would land inside it
+    // on the next parse, whatever the index says now.
+    if (!isValidName(name) || m_elements[m_parent].unended || m_elements[m_current].unended)
         return false;
     const std::string piece = "<" + std::string(name) + "/>\r\n";
     std::size_t insertAt;

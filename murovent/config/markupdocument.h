@@ -44,6 +44,8 @@ public:
     const std::string& document() const { return m_text; }
     bool isWellFormed() const;
 
+    // Back to the top: no parent element and no current element.
+    void resetPosition();
     bool seekElement(std::string_view name);
     bool enterElement();
     bool leaveElement();

@@ -141,6 +141,16 @@ TEST(MarkupDocument, StructuralErrorsMakeTheDocumentIllFormed)
     MarkupDocument null;
     EXPECT_FALSE(null.setDocument(static_cast<const char*>(nullptr)));
 
+    // No editing next to or inside an element whose end tag is missing.
+    MarkupDocument unended;
+    ASSERT_FALSE(unended.setDocument("<a><b>x</a>"));
+    ASSERT_TRUE(unended.seekElement("a") && unended.enterElement() && unended.seekElement("b"));
+    EXPECT_FALSE(unended.appendElement("c"));
+    EXPECT_FALSE(unended.setElementText("y"));
+    ASSERT_TRUE(unended.enterElement());
+    EXPECT_FALSE(unended.appendElement("c"));
+    EXPECT_EQ(unended.document(), "<a><b>x</a>");
+
     // Declarations, comments, instructions and a document type with ">" in its subset are fine.
     MarkupDocument ok;
     EXPECT_TRUE(ok.setDocument("<?xml version=\"1.0\"?>\n<!DOCTYPE r [ <!ENTITY e \">\"> ]>\n"
