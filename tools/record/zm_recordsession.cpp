@@ -58,9 +58,11 @@ QString clock(double seconds)
         .arg(int((seconds - whole) * 10));
 }
 
-QString megabytes(qint64 bytes)
+QString sizeText(qint64 bytes)
 {
-    return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 2);
+    if (bytes < 1048576)
+        return QStringLiteral("%1 KiB").arg(bytes / 1024.0, 0, 'f', 0);
+    return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 1);
 }
 
 } // namespace
@@ -266,7 +268,7 @@ void ZMRecordSession::showProgress()
         return;
     m_lastProgressMs = ms;
     std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
-                 g_picturesAccepted.load(), qPrintable(megabytes(QFileInfo(m_options.output).size())));
+                 g_picturesAccepted.load(), qPrintable(sizeText(QFileInfo(m_options.output).size())));
     std::fflush(stderr);
 }
 
@@ -278,7 +280,7 @@ void ZMRecordSession::printSummary() const
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
                  qPrintable(clock(seconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
-                 qPrintable(megabytes(QFileInfo(m_options.output).size())));
+                 qPrintable(sizeText(QFileInfo(m_options.output).size())));
     std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s), %d new pictures, "
                          "%d repeated or empty slots (capture did not keep up)\n",
                  frameSlots, m_options.fps, frameSlots / double(m_options.fps), pictures,
