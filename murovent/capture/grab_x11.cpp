@@ -94,7 +94,7 @@ Grab_X11::Grab_X11(int x, int y, int width, int height, bool grabCursor,
         m_copy.resize(size_t(width) * height * 4);
     if (!m_frame)
         m_frame = m_copy.data();
-    m_valid = true;
+    m_valid = !m_lost;
 }
 
 Grab_X11::~Grab_X11()
