@@ -7,7 +7,7 @@ namespace {
 
 constexpr pa_usec_t FragmentUsec = 20 * 1000;   // short fragments keep the sound close to the picture
 constexpr int FrameBytes = TapAudio::Channels * TapAudio::SampleBits / 8;
-const char Zeros[4096] = {};
+alignas(8) const char Zeros[4096] = {};
 
 const pa_sample_spec& sampleSpec()
 {

@@ -59,5 +59,5 @@ private:
     QElapsedTimer m_silenceClock;
     qint64 m_silenceFrames = 0;       // frames of silence delivered since m_silenceClock started
     bool m_inputLost = false;
-    char m_buffer[4096];
+    alignas(8) char m_buffer[4096];   // aligned: receivers read it as 16-bit samples
 };
