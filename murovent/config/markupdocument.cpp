@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::size_t npos = std::string::npos;
 constexpr std::size_t kHeadLength = 1024;  // where an encoding declaration is looked for
+// Far beyond any settings file; a larger one is not read into memory at all.
+constexpr std::size_t kLargestFile = std::size_t(64) << 20;
 
 bool isSpace(char c)
 {
@@ -684,12 +686,17 @@ bool MarkupDocument::readFile(const std::string& path, std::string& bytes)
     }
     char buffer[65536];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && bytes.size() <= kLargestFile)
         bytes.append(buffer, n);
-    const bool failed = std::ferror(f);
+    bool failed = std::ferror(f);
     if (failed) {
         record("file_error");
         m_log.back().message = systemError();
+    }
+    if (!failed && bytes.size() > kLargestFile) {
+        failed = true;
+        record("file_error");
+        m_log.back().message = "file too large";
     }
     std::fclose(f);
     return !failed;
@@ -726,10 +733,10 @@ bool MarkupDocument::loadFile(const std::string& path)
     if (m_utf16 != Utf16::None)
         decodeUtf16(std::move(bytes));
     else
-        decodeEightBit(std::move(bytes), m_utf8Mark);
+        readAs = decodeEightBit(std::move(bytes), m_utf8Mark);
 
     record("read");
-    m_log.back().encoding = m_utf16 != Utf16::None ? readAs : (m_encoding.empty() ? "UTF-8" : m_encoding);
+    m_log.back().encoding = readAs;
     m_log.back().length = lengthRead;
     parse();
     return isWellFormed();
@@ -739,8 +746,7 @@ void MarkupDocument::decodeUtf16(std::string bytes)
 {
     if (bytes.size() % 2) {
         bytes.pop_back();
-        record("conversion_loss");
-        m_log.back().count = 1;
+        recordLoss(1);
     }
     if (m_utf16 == Utf16::BigEndian) {
         for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
@@ -756,17 +762,10 @@ void MarkupDocument::decodeUtf16(std::string bytes)
         record("nulls_removed");
         m_log.back().count = static_cast<long long>((bytes.size() - units.size()) / 2);
     }
-    std::size_t lost = 0;
-    MarkupEncoding::convert(units, "UTF-16LE", "UTF-8", m_text, lost);
-    record("converted_to");
-    m_log.back().encoding = "UTF-8";
-    if (lost) {
-        record("conversion_loss");
-        m_log.back().count = static_cast<long long>(lost);
-    }
+    convertToText(units, "UTF-16LE");
 }
 
-void MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
+std::string MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
 {
     const std::size_t before = bytes.size();
     bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
@@ -783,19 +782,12 @@ void MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
 
     if (!encoding.empty() && MarkupEncoding::isUtf8(encoding)) {
         m_text = std::move(bytes);
-        return;
+        return "UTF-8";
     }
-    std::size_t lost = 0;
     if (!encoding.empty()) {
-        if (MarkupEncoding::convert(bytes, encoding, "UTF-8", m_text, lost)) {
+        if (convertToText(bytes, encoding)) {
             m_encoding = encoding;
-            record("converted_to");
-            m_log.back().encoding = "UTF-8";
-            if (lost) {
-                record("conversion_loss");
-                m_log.back().count = static_cast<long long>(lost);
-            }
-            return;
+            return encoding;
         }
         record("unknown_encoding");
         m_log.back().encoding = encoding;
@@ -806,16 +798,29 @@ void MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
     if (MarkupEncoding::isValidUtf8(bytes)) {
         m_log.back().encoding = "UTF-8";
         m_text = std::move(bytes);
-        return;
+        return "UTF-8";
     }
     const std::string codePage = MarkupEncoding::defaultCodePage();
     m_log.back().encoding = codePage;
-    if (!MarkupEncoding::convert(bytes, codePage, "UTF-8", m_text, lost)) {
-        m_text = std::move(bytes);
-        return;
-    }
+    if (convertToText(bytes, codePage))
+        return codePage;
+    m_text = std::move(bytes);
+    return "UTF-8";
+}
+
+bool MarkupDocument::convertToText(const std::string& bytes, const std::string& encoding)
+{
+    std::size_t lost = 0;
+    if (!MarkupEncoding::convert(bytes, encoding, "UTF-8", m_text, lost))
+        return false;
     record("converted_to");
     m_log.back().encoding = "UTF-8";
+    recordLoss(lost);
+    return true;
+}
+
+void MarkupDocument::recordLoss(std::size_t lost)
+{
     if (lost) {
         record("conversion_loss");
         m_log.back().count = static_cast<long long>(lost);
@@ -858,10 +863,7 @@ std::string MarkupDocument::encodeForSaving()
             out += m_text;
         }
     }
-    if (lost) {
-        record("conversion_loss");
-        m_log.back().count = static_cast<long long>(lost);
-    }
+    recordLoss(lost);
     return out;
 }
 

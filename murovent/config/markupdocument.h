@@ -103,7 +103,9 @@ private:
 
     bool readFile(const std::string& path, std::string& bytes);
     void decodeUtf16(std::string bytes);
-    void decodeEightBit(std::string bytes, bool utf8Mark);
+    std::string decodeEightBit(std::string bytes, bool utf8Mark);
+    bool convertToText(const std::string& bytes, const std::string& encoding);
+    void recordLoss(std::size_t lost);
     std::string encodeForSaving();
 
     std::string m_text;

@@ -21,9 +21,9 @@ void checkIndex(int index, const char* file, int line)
 ZMHotKeyMgr::ZMHotKeyMgr(QObject* parent)
     : QObject(parent)
 {
-    m_gsc[GSC_Start] = new ZMGlobalShortcut(QKeySequence(QStringLiteral("Ctrl+F1")), this);
+    m_gsc[GSC_Start] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F1", QKeySequence::PortableText), this);
     connect(m_gsc[GSC_Start], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_start);
-    m_gsc[GSC_Stop] = new ZMGlobalShortcut(QKeySequence(QStringLiteral("Ctrl+F3")), this);
+    m_gsc[GSC_Stop] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F3", QKeySequence::PortableText), this);
     connect(m_gsc[GSC_Stop], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_stop);
 }
 

@@ -256,6 +256,7 @@ TEST_F(MarkupFile, UndeclaredTextIsUtf8WhenValidElseTheLocaleCodePage)
     MarkupDocument doc;
     ASSERT_TRUE(doc.loadFile("legacy.xml")) << doc.resultText();
     EXPECT_TRUE(logHas(doc, "utf8_detection"));
+    EXPECT_EQ(doc.resultLog().back().toString(), "read encoding=GBK length=24");
     ASSERT_TRUE(doc.seekElement("a"));
     EXPECT_EQ(doc.elementText(), "中文&主题");
     // Once read, the text is UTF-8 and is saved as such, with nothing lost.
