@@ -112,25 +112,21 @@ int startXvfb(const char* size, char* name, int nameSize)
         _exit(127);
     }
     close(fds[1]);
+    // The server dies if the pipe closes before it has written the whole line.
     char number[16] = {};
-    pollfd p{fds[0], POLLIN, 0};
-    const bool ready = pid > 0 && poll(&p, 1, 10000) == 1 && read(fds[0], number, sizeof number - 1) > 0;
+    bool ready = pid > 0;
+    for (size_t n = 0; ready && (n == 0 || number[n - 1] != '\n');) {
+        pollfd p{fds[0], POLLIN, 0};
+        ready = n + 1 < sizeof number && poll(&p, 1, 10000) == 1 && read(fds[0], number + n, 1) == 1;
+        n += ready;
+    }
     close(fds[0]);
     if (!ready) {
         stopXvfb(pid);
         return -1;
     }
     std::snprintf(name, nameSize, ":%d", std::atoi(number));
-    // The number is announced a moment before the server takes connections.
-    for (int i = 0; i < 200; ++i) {
-        if (Display* d = XOpenDisplay(name)) {
-            XCloseDisplay(d);
-            return pid;
-        }
-        usleep(25000);
-    }
-    stopXvfb(pid);
-    return -1;
+    return pid;
 }
 
 void stopXvfb(int pid)
