@@ -657,17 +657,16 @@ void ZMAVRecorderMenu::undock(QWidget* bar, QWidget* button, bool* docked)
 }
 
 // The bars sit in the panel while it is wide enough for them, else they open as pop-ups
-// under their buttons. The widths are taken once, with both bars in the panel.
+// under their buttons. The widths are taken once, with both bars in the panel; they come
+// from the layout's wishes, since the first resize can arrive before anything is laid out.
 void ZMAVRecorderMenu::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     int width = event->size().width();
     if (m_fixedWidth < 0) {
-        layout()->activate();
-        m_timerBarWidth = m_timerBox.widget->sizeHint().width();
-        m_saveBarWidth = m_saveBox.widget->sizeHint().width();
-        m_fixedWidth = width - ui->horizontalSpacer->geometry().width() - ui->frame_timerBox->width()
-                       - ui->frame_saveBox->width();
+        m_timerBarWidth = ui->frame_timerBox->sizeHint().width();
+        m_saveBarWidth = ui->frame_saveBox->sizeHint().width();
+        m_fixedWidth = sizeHint().width() - m_timerBarWidth - m_saveBarWidth;
     }
     if (m_fixedWidth + m_timerBarWidth < width) {
         dock(m_timerBox.widget, ui->frame_timerBox, ui->tb_timerWidget, &m_timerBox.docked);

@@ -1,0 +1,628 @@
+#include "imagewateritem.h"
+#include "modalanswerer.h"
+#include "rectselector.h"
+#include "savebarwidget.h"
+#include "textwateritem.h"
+#include "timerwidget.h"
+#include "zm_avrecordermenu.h"
+#include "zm_graphicsitem.h"
+#include "zm_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QToolButton>
+#include <QtTest>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Collects what the program writes to standard output while it is active.
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        m_file.open();
+        fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        dup2(m_file.handle(), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { finish(); }
+
+    QString finish()
+    {
+        if (m_saved >= 0) {
+            fflush(stdout);
+            dup2(m_saved, STDOUT_FILENO);
+            close(m_saved);
+            m_saved = -1;
+            QFile f(m_file.fileName());
+            f.open(QIODevice::ReadOnly);
+            m_text = QString::fromUtf8(f.readAll());
+        }
+        return m_text;
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+    QString m_text;
+};
+
+int dumpValue(const QString& dump, const QString& field)
+{
+    const QRegularExpression re("^" + QRegularExpression::escape(field) + ": (-?\\d+)$",
+                                QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch m = re.match(dump);
+    return m.hasMatch() ? m.captured(1).toInt() : INT_MIN;
+}
+
+struct Probe {
+    QSize video;
+    bool audio = false;
+    int frames = 0;
+};
+
+Probe probe(const QString& path)
+{
+    QProcess p;
+    p.start("ffprobe", { "-v", "error", "-count_packets", "-show_entries",
+                         "stream=codec_type,width,height,nb_read_packets", "-of", "csv=p=0", path });
+    p.waitForFinished(30000);
+    Probe result;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList f = line.split(',');
+        if (f.value(0) == "video") {
+            result.video = QSize(f.value(1).toInt(), f.value(2).toInt());
+            result.frames = f.value(3).toInt();
+        } else if (f.value(0) == "audio") {
+            result.audio = true;
+        }
+    }
+    return result;
+}
+
+// The last picture of the file, decoded to 32-bit pixels.
+QImage lastFrame(const QString& path, const QSize& size)
+{
+    QProcess p;
+    p.start("ffmpeg", { "-v", "error", "-sseof", "-0.5", "-i", path, "-frames:v", "1", "-f", "rawvideo",
+                        "-pix_fmt", "bgra", "-" });
+    p.waitForFinished(30000);
+    const QByteArray bytes = p.readAllStandardOutput();
+    if (bytes.size() != size.width() * size.height() * 4)
+        return QImage();
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData()), size.width(), size.height(),
+                  QImage::Format_RGB32)
+        .copy();
+}
+
+QRect boundsWhere(const QImage& img, const QRect& within, const std::function<bool(QColor)>& test)
+{
+    QRect bounds;
+    for (int y = within.top(); y <= within.bottom(); ++y)
+        for (int x = within.left(); x <= within.right(); ++x)
+            if (img.rect().contains(x, y) && test(img.pixelColor(x, y)))
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+QRect opaqueBounds(const QImage& mark)
+{
+    return boundsWhere(mark.convertToFormat(QImage::Format_ARGB32), mark.rect(),
+                       [](QColor c) { return c.alpha() > 200; });
+}
+
+bool nearlyEqual(const QRect& a, const QRect& b, int slack)
+{
+    return qAbs(a.left() - b.left()) <= slack && qAbs(a.top() - b.top()) <= slack
+           && qAbs(a.right() - b.right()) <= slack && qAbs(a.bottom() - b.bottom()) <= slack;
+}
+
+} // namespace
+
+// The recorder panel in a real main window on a private X server (and, with a sound server,
+// a microphone that hears a tone): the checks before a start, the numbering of files, the
+// timers, pause and resume, and real recordings decoded back.
+class TestRecorderPanel : public QObject
+{
+    Q_OBJECT
+
+private:
+    QWidget* m_backdrop = nullptr;
+    ZMWindow* m_window = nullptr;
+    ZMAVRecorderMenu* m_panel = nullptr;
+    SaveBarWidget* m_save = nullptr;
+    TimerWidget* m_timer = nullptr;
+    QTemporaryDir* m_dir = nullptr;
+    ModalAnswerer* m_answerer = nullptr;
+
+    template <class T>
+    T* widget(const char* name) const
+    {
+        T* w = m_panel->findChild<T*>(name);
+        Q_ASSERT(w);
+        return w;
+    }
+
+    RectSelector* selector() const
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* sel = qobject_cast<RectSelector*>(w))
+                return sel;
+        return nullptr;
+    }
+
+    static bool hasSoundServer() { return !qEnvironmentVariableIsEmpty("PULSE_SERVER"); }
+
+    void setMode(int mode) { widget<QComboBox>("cb_recordMode")->setCurrentIndex(mode); }
+
+    // Draws the region with the selector, as the user does: area button, drag, Return.
+    void selectRegion(const QPoint& from, const QPoint& to)
+    {
+        QTest::mouseClick(widget<QToolButton>("tb_screenshot"), Qt::LeftButton);
+        QVERIFY(!m_window->isVisible());
+        RectSelector* sel = selector();
+        QVERIFY(sel);
+        QTRY_VERIFY(sel->isVisible());
+        QTest::mousePress(sel, Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(sel, (from + to) / 2);
+        QTest::mouseMove(sel, to);
+        QTest::mouseRelease(sel, Qt::LeftButton, Qt::NoModifier, to);
+        QTest::keyClick(sel, Qt::Key_Return);
+        QVERIFY(!sel->isVisible());
+        QVERIFY(m_window->isVisible());
+        QVERIFY(widget<QToolButton>("tb_screenshot")->isChecked());
+    }
+
+    void clickStart()
+    {
+        QTest::mouseClick(widget<QToolButton>("tb_start_pause"), Qt::LeftButton);
+    }
+
+    // Starts and expects a refusal with exactly this message.
+    void expectRefusal(const QString& message)
+    {
+        QSignalSpy status(m_panel, &ZMAVRecorderMenu::signal_statuChanged);
+        clickStart();
+        QCOMPARE(m_answerer->takeMessage(), message);
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QCOMPARE(status.count(), 0);
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!m_panel->startShot().isArmed());
+    }
+
+    ImageWaterItem* imageMark() const
+    {
+        for (QGraphicsItem* item : m_window->graphicsScene()->items())
+            if (auto* mark = dynamic_cast<ImageWaterItem*>(item))
+                return mark;
+        return nullptr;
+    }
+
+    TextWaterItem* textMark() const
+    {
+        for (QGraphicsItem* item : m_window->graphicsScene()->items())
+            if (auto* mark = dynamic_cast<TextWaterItem*>(item))
+                return mark;
+        return nullptr;
+    }
+
+    // Where a frame pixel appears in the preview, whose picture is the whole screen.
+    QPointF previewPoint(const QPoint& screenPos) const
+    {
+        ZMGraphicsItem* preview = m_window->recorderMenu()->createPreviewItem();
+        return preview->sceneBoundingRect().topLeft() + QPointF(1, 1) + screenPos;
+    }
+
+    void addMarks(const QPoint& textAt, const QPoint& imageAt)
+    {
+        QTest::mouseClick(widget<QToolButton>("tb_waterText"), Qt::LeftButton);
+        QTest::mouseClick(widget<QToolButton>("tb_watermark"), Qt::LeftButton);
+        // The image mark asks for a picture first; the answerer cancels, the logo stays.
+        QVERIFY(textMark() && textMark()->isVisible());
+        QVERIFY(imageMark() && imageMark()->isVisible());
+        textMark()->setPos(previewPoint(textAt));
+        imageMark()->setPos(previewPoint(imageAt));
+    }
+
+    void checkMarks(const QImage& frame, const QPoint& textAt, const QPoint& imageAt)
+    {
+        std::unique_ptr<QImage> text(textMark()->renderImage());
+        const QRect textExpected = opaqueBounds(*text).translated(textAt);
+        const QRect textSeen = boundsWhere(frame, textExpected.adjusted(-20, -20, 20, 20), [](QColor c) {
+            return c.red() > 150 && c.green() < 90 && c.blue() < 90;
+        });
+        QVERIFY2(nearlyEqual(textSeen, textExpected, 2),
+                 qPrintable(QString("text mark seen at %1,%2 %3x%4")
+                                .arg(textSeen.x()).arg(textSeen.y()).arg(textSeen.width()).arg(textSeen.height())));
+        const QRect imageExpected = opaqueBounds(*imageMark()->image()).translated(imageAt);
+        // The backdrop takes the program's style, so its colour is read from the picture.
+        const QColor backdrop = frame.pixelColor(2, 2);
+        const QRect imageSeen = boundsWhere(frame, imageExpected.adjusted(-20, -20, 20, 20), [&](QColor c) {
+            return qAbs(c.red() - backdrop.red()) + qAbs(c.green() - backdrop.green())
+                       + qAbs(c.blue() - backdrop.blue()) > 60;
+        });
+        QVERIFY2(nearlyEqual(imageSeen, imageExpected, 2),
+                 qPrintable(QString("image mark seen at %1,%2 %3x%4")
+                                .arg(imageSeen.x()).arg(imageSeen.y()).arg(imageSeen.width()).arg(imageSeen.height())));
+    }
+
+    // Records for about three seconds from the start button on and returns the file.
+    QString record(QString* dump)
+    {
+        StdoutCapture out;
+        clickStart();
+        if (m_panel->state() != ZMAVRecorderMenu::Recording)
+            return QString();
+        QTest::qWait(4200);
+        m_panel->slot_stop();
+        *dump = out.finish();
+        const QRegularExpressionMatch m = QRegularExpression("^save_path\\[128\\]: (.*)$",
+                                                             QRegularExpression::MultilineOption)
+                                              .match(*dump);
+        return m.captured(1);
+    }
+
+    // The description is dumped line by line in this order, before and after the set-up.
+    void checkDump(const QString& dump, const QString& path)
+    {
+        static const char* const kFields[] = {
+            "FrameFormat", "FrameRotate", "frameRate", "videoBitRate", "pix_x", "pix_y", "width", "height",
+            "gopSize", "maxBframe", "quality", "grabCursor", "autoJumpFrame", "SampleFormat", "sampleSz()",
+            "audioSampleRate", "channels", "audioBitRate", "audio from", "has_audio_video", "save_path[128]",
+        };
+        QString pattern = "--------- ZMMovieInfo ---------\n";
+        for (const char* field : kFields)
+            pattern += QRegularExpression::escape(field) + ": [^\n]*\n";
+        pattern += "Water Image: \\[ img: -?\\d+;  x: -?\\d+, y: -?\\d+\\]\n"
+                   "Water Text : \\[ img: -?\\d+;  x: -?\\d+, y: -?\\d+\\]\n";
+        QCOMPARE(dump.count(QRegularExpression(pattern)), 2);
+        QVERIFY(dump.contains("save_path[128]: " + path + "\n"));
+        QVERIFY(dump.contains("quality: 0.000000\n"));
+        QVERIFY(dump.contains("start\nstart ok\n"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // A plain backdrop, so watermarks can be found in the recorded pictures.
+        m_backdrop = new QWidget;
+        m_backdrop->setAttribute(Qt::WA_QuitOnClose, false);
+        m_backdrop->setGeometry(QGuiApplication::primaryScreen()->geometry());
+        m_backdrop->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_backdrop));
+    }
+
+    void cleanupTestCase() { delete m_backdrop; }
+
+    void init()
+    {
+        m_answerer = new ModalAnswerer;
+        m_dir = new QTemporaryDir;
+        m_window = new ZMWindow;
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        m_panel = m_window->recorderMenu();
+        m_save = m_panel->findChild<SaveBarWidget*>();
+        m_timer = m_panel->findChild<TimerWidget*>();
+        QVERIFY(m_save && m_timer);
+        m_save->setDir(m_dir->path());
+        m_save->setFileName(QTest::currentTestFunction());
+        m_timer->setDelay(0);
+        setMode(1);
+    }
+
+    void cleanup()
+    {
+        delete m_window;
+        m_window = nullptr;
+        delete m_dir;
+        QVERIFY2(m_answerer->messages.isEmpty(), qPrintable(m_answerer->messages.join(" | ")));
+        delete m_answerer;
+    }
+
+    void areaTooSmallIsRefused()
+    {
+        selectRegion(QPoint(100, 100), QPoint(140, 300));
+        expectRefusal("录制区域宽或高不能小于 64 个像素\n当前选区为: [32x200]\n请重新选择录制区域!");
+        QVERIFY(QDir(m_dir->path()).isEmpty());
+    }
+
+    void smallRegionReportsItsRoundedSize()
+    {
+        // 100 x 51 rounds to 96 x 52, which is too low.
+        selectRegion(QPoint(100, 100), QPoint(200, 151));
+        expectRefusal("录制区域宽或高不能小于 64 个像素\n当前选区为: [96x52]\n请重新选择录制区域!");
+    }
+
+    void regionIsRounded_data()
+    {
+        QTest::addColumn<QPoint>("to");
+        QTest::addColumn<QSize>("area");
+        QTest::newRow("100x81") << QPoint(200, 181) << QSize(96, 82);
+        QTest::newRow("112x64") << QPoint(212, 164) << QSize(128, 64);
+        QTest::newRow("70x200") << QPoint(170, 300) << QSize(64, 200);
+    }
+
+    void regionIsRounded()
+    {
+        QFETCH(QPoint, to);
+        QFETCH(QSize, area);
+        selectRegion(QPoint(100, 100), to);
+        StdoutCapture out;
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        m_panel->slot_stop();
+        const QString dump = out.finish();
+        QCOMPARE(dumpValue(dump, "pix_x"), 100);
+        QCOMPARE(dumpValue(dump, "pix_y"), 100);
+        QCOMPARE(dumpValue(dump, "width"), area.width());
+        QCOMPARE(dumpValue(dump, "height"), area.height());
+    }
+
+    void regionAtTheScreenEdgeStaysOnScreen()
+    {
+        // 60 pixels wide at the right edge rounds to 64, which would reach past the screen.
+        selectRegion(QPoint(1860, 1000), QPoint(1920, 1070));
+        StdoutCapture out;
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QTest::qWait(1300);
+        m_panel->slot_stop();
+        const QString dump = out.finish();
+        QCOMPARE(dumpValue(dump, "pix_x"), 1856);
+        QCOMPARE(dumpValue(dump, "width"), 64);
+        QCOMPARE(dumpValue(dump, "height"), 70);
+    }
+
+    void emptyNameIsRefused()
+    {
+        m_save->setFileName(QString());
+        expectRefusal("存储路径不能为空");
+    }
+
+    void unreadableFrameRateIsRefused()
+    {
+        widget<QSpinBox>("spinBox_frameRate")->setSuffix(" fps");
+        expectRefusal("请设置帧率!");
+    }
+
+    void missingFolderIsRefused()
+    {
+        QDir(m_dir->path()).mkdir("gone");
+        m_save->setDir(m_dir->path() + "/gone");
+        QDir(m_dir->path()).rmdir("gone");
+        expectRefusal("存储路径无效, 请重新选择 '文件夹' 路径!");
+    }
+
+    void unwritableFolderIsRefused()
+    {
+        m_save->setDir("/proc");
+        expectRefusal("当前路径没有读写权限,请以管理员权限运行软件 \n /proc");
+    }
+
+    void tooLongPathIsRefused()
+    {
+        // 30 three-byte characters: the path passes 127 bytes of UTF-8.
+        const QString deep = m_dir->path() + "/" + QString(30, QChar(0x5F55));
+        QVERIFY(QDir().mkpath(deep));
+        m_save->setDir(deep);
+        const QString path = deep + "/" + m_save->fileName() + ".mp4";
+        expectRefusal(QString("存储路径太长 (超过 127 字节), 请选择较短的文件夹或文件名:\n%1").arg(path));
+        QVERIFY(QDir(deep).isEmpty());
+    }
+
+    void watermarkLargerThanAreaIsRefused()
+    {
+        selectRegion(QPoint(100, 100), QPoint(180, 180));
+        QTest::mouseClick(widget<QToolButton>("tb_waterText"), Qt::LeftButton);
+        QVERIFY(textMark()->boundingRect().width() > 96);
+        expectRefusal("水印尺寸大于录制选区，请更换小尺寸水印!");
+    }
+
+    void failedFileSetUpIsReported()
+    {
+        auto* format = m_save->findChild<QComboBox*>("cb_format");
+        format->addItem(".nosuchformat");
+        format->setCurrentIndex(1);
+        clickStart();
+        QVERIFY(m_answerer->takeMessage().startsWith("无法创建录制文件"));
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!m_panel->startShot().isArmed());
+    }
+
+    void missingMicrophoneIsReported()
+    {
+        if (hasSoundServer())
+            QSKIP("a sound server is running");
+        setMode(0);
+        clickStart();
+        QVERIFY(m_answerer->takeMessage().startsWith("没有可用的录音设备"));
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void startWaitsAtLeastOneSecond()
+    {
+        QSignalSpy status(m_panel, &ZMAVRecorderMenu::signal_statuChanged);
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QVERIFY(!m_window->isVisible());
+        QVERIFY(m_panel->startShot().isArmed());
+        QCOMPARE(m_panel->startShot().interval(), 1000);
+        QVERIFY(!m_panel->stopShot().isArmed());
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toInt(), 1);
+        QCOMPARE(status.at(0).at(1).toString(), QString("将在 1 秒后开始录制!"));
+        m_panel->slot_stop();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QVERIFY(m_window->isVisible());
+    }
+
+    void timedStopIsArmedAfterDelayAndLength()
+    {
+        m_timer->setDelay(3);
+        m_timer->setStopSec(60);
+        m_timer->setTimerEnable(true);
+        QVERIFY(widget<QToolButton>("tb_timer")->isChecked());
+        QSignalSpy status(m_panel, &ZMAVRecorderMenu::signal_statuChanged);
+        clickStart();
+        QCOMPARE(m_panel->startShot().interval(), 3000);
+        QVERIFY(m_panel->stopShot().isArmed());
+        QCOMPARE(m_panel->stopShot().interval(), 64000);
+        QCOMPARE(status.at(0).at(1).toString(), QString("将在 3 秒后开始录制!\n录制 60 秒后自动停止."));
+        // Pausing disarms both timers and says so.
+        m_panel->slot_start_pause();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Paused));
+        QCOMPARE(status.at(1).at(1).toString(), QString("暂停录制,\n并且停用定时器"));
+        QVERIFY(!m_panel->startShot().isArmed() && !m_panel->stopShot().isArmed());
+        m_panel->slot_stop();
+        QVERIFY(!m_timer->isTimerEnable());
+        QVERIFY(!widget<QToolButton>("tb_timer")->isChecked());
+    }
+
+    void recordingsInARowAreNumbered()
+    {
+        const QString dir = m_dir->path() + "/";
+        m_save->setFileName("clip");
+        for (const char* expected : { "clip", "clip~2", "clip~3" }) {
+            clickStart();
+            QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+            m_panel->slot_stop();
+            QVERIFY2(QFile::exists(dir + expected + ".mp4"), expected);
+            QCOMPARE(m_save->fileName(), QString(expected));
+        }
+        // A new name that is taken is numbered on its own, not under the previous name.
+        QFile(dir + "other.mp4").open(QIODevice::WriteOnly);
+        m_save->setFileName("other");
+        clickStart();
+        m_panel->slot_stop();
+        QCOMPARE(m_save->fileName(), QString("other~2"));
+        QVERIFY(QFile::exists(dir + "other~2.mp4"));
+    }
+
+    void pauseDuringDelayThenResumeRecords()
+    {
+        clickStart();
+        m_panel->slot_start_pause();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Paused));
+        QVERIFY(!m_panel->startShot().isArmed());
+        QTest::qWait(1500);
+        m_panel->slot_start_pause();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Resumed));
+        QTest::qWait(2500);
+        m_panel->slot_stop();
+        const Probe p = probe(m_dir->path() + "/" + QTest::currentTestFunction() + ".mp4");
+        QCOMPARE(p.video, QSize(1920, 1080));
+        QVERIFY2(p.frames >= 10, qPrintable(QString::number(p.frames)));
+    }
+
+    void recordModeEnablesControls()
+    {
+        auto* sysAudio = widget<QCheckBox>("checkBox_sysAudio");
+        auto* audioRate = widget<QComboBox>("cb_audioRate");
+        QCOMPARE(audioRate->count(), 4);
+        QCOMPARE(audioRate->itemText(3), QString("44100"));
+        setMode(1);
+        QVERIFY(!sysAudio->isEnabled() && !audioRate->isEnabled());
+        QVERIFY(widget<QSpinBox>("spinBox_frameRate")->isEnabled());
+        setMode(2);
+        QVERIFY(!widget<QSpinBox>("spinBox_frameRate")->isEnabled());
+        QVERIFY(!widget<QToolButton>("tb_screenshot")->isEnabled());
+        QVERIFY(audioRate->isEnabled());
+#ifdef ZM_SYSTEM_SOUND
+        QVERIFY(sysAudio->isEnabled());
+        QTest::mouseClick(sysAudio, Qt::LeftButton, Qt::NoModifier, QPoint(6, sysAudio->height() / 2));
+        QVERIFY(sysAudio->isChecked());
+        QVERIFY(!audioRate->isEnabled());
+        setMode(0);
+        QVERIFY(!audioRate->isEnabled());
+#else
+        // Without a system-sound source the box stays off whatever the mode.
+        setMode(0);
+        QVERIFY(!sysAudio->isEnabled() && !sysAudio->isChecked());
+        QVERIFY(audioRate->isEnabled());
+#endif
+    }
+
+    void narrowPanelPopsTheBarsUp()
+    {
+        auto* timerButton = widget<QToolButton>("tb_timerWidget");
+        m_window->resize(1900, 700);
+        QTRY_VERIFY(m_timer->isVisible());
+        QVERIFY(!timerButton->isVisible());
+        m_window->resize(860, 627);
+        QTRY_VERIFY(timerButton->isVisible());
+        QVERIFY(!m_timer->isVisible());
+        QTest::mouseClick(timerButton, Qt::LeftButton);
+        auto* popup = qobject_cast<QMenu*>(m_timer->parentWidget());
+        QVERIFY(popup);
+        QTRY_VERIFY(popup->isVisible());
+        QVERIFY(m_timer->isVisible());
+        QVERIFY((popup->pos() - timerButton->mapToGlobal(QPoint(0, 0))).manhattanLength() < 30);
+        popup->close();
+        m_window->resize(1900, 700);
+        QTRY_VERIFY(m_timer->isVisible());
+        QCOMPARE(m_timer->parentWidget(), widget<QWidget>("frame_timerBox"));
+    }
+
+    void recordsFullScreenWithWatermarks()
+    {
+        if (!hasSoundServer())
+            QSKIP("needs a sound server");
+        setMode(0);
+        const QPoint textAt(200, 120), imageAt(700, 400);
+        addMarks(textAt, imageAt);
+        QString dump;
+        const QString path = record(&dump);
+        QVERIFY(!path.isEmpty());
+        checkDump(dump, path);
+        QCOMPARE(dumpValue(dump, "has_audio_video"), 3);
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(1920, 1080));
+        QVERIFY(p.audio);
+        QVERIFY2(p.frames >= 25, qPrintable(QString::number(p.frames)));
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(!frame.isNull());
+        checkMarks(frame, textAt, imageAt);
+    }
+
+    void recordsDrawnRegionWithWatermarks()
+    {
+        if (!hasSoundServer())
+            QSKIP("needs a sound server");
+        setMode(0);
+        selectRegion(QPoint(300, 200), QPoint(700, 500));
+        // 400 x 300 rounds to 416 x 300; marks are placed in frame coordinates.
+        const QPoint origin(300, 200), textAt(20, 30), imageAt(300, 200);
+        addMarks(origin + textAt, origin + imageAt);
+        QString dump;
+        const QString path = record(&dump);
+        QVERIFY(!path.isEmpty());
+        checkDump(dump, path);
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(416, 300));
+        QVERIFY(p.audio);
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(!frame.isNull());
+        checkMarks(frame, textAt, imageAt);
+    }
+};
+
+QTEST_MAIN(TestRecorderPanel)
+#include "test_recorderpanel.moc"
