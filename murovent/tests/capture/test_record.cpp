@@ -262,7 +262,7 @@ TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)
     std::string messages;
     EXPECT_EQ(finish(proc, &messages), 1) << messages;
     EXPECT_NE(messages.find("went away"), std::string::npos) << messages;
-    expectPlayable(out, 10, 0.8, 2.1, 640, 480);
+    expectPlayable(out, 10, 0.3, 2.1, 640, 480);
 }
 
 } // namespace
