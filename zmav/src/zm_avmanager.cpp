@@ -14,6 +14,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kPollSlice = std::chrono::milliseconds(20);
+// The longest lag of the video-only schedule that is made up rather than skipped.
+constexpr auto kMaxCatchUp = std::chrono::milliseconds(100);
 // One AAC frame: 1024 samples of 16 bits per channel.
 constexpr int kAudioFrameBytesPerChannel = 1024 * 2;
 
@@ -102,7 +104,7 @@ void ZM_AVManager::ZM_Stop()
     // recording's, not the next one's.
     waitForWriters();
     AudioPool::instance().discardAll();
-    VideoPool::instance().discardAll();
+    m_picturesDropped += VideoPool::instance().discardAll();
     if (m_encoder)
         m_encoder->uninit();
 }
@@ -130,7 +132,12 @@ bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block
 bool ZM_AVManager::ZM_writeAudio(const unsigned char* data, int size, bool block)
 {
     WriterGuard guard(m_writers);
-    return is_Working() && AudioPool::instance().writenBytes(data, size, block);
+    if (!is_Working() || size < 0)
+        return false;
+    if (AudioPool::instance().writenBytes(data, size, block))
+        return true;
+    ++m_audioRefused;
+    return false;
 }
 
 bool ZM_AVManager::encVideoFrame()
@@ -147,14 +154,41 @@ bool ZM_AVManager::encVideoFrame()
     case queue_producer_consumer::Ok:
         if (autoJump)
             m_videoStarted = true;
+        if (item->len == 0) {
+            fillSlotWithoutPicture();
+            return true;
+        }
         m_encoder->writeVideoFrame(item->data.get(), item->len);
+        if (item->len == pictureBytes(m_movieInfo)) // the encoder ignores any other size
+            ++m_newPictures;
         return true;
     case queue_producer_consumer::WouldBlock:
-        m_encoder->writeVideoFrame(nullptr, 0);
+        fillSlotWithoutPicture();
         return true;
     default:
         return false;
     }
+}
+
+// The encoder repeats the previous picture for the first frameRate + 30 slots of a recording
+// and leaves later ones empty.
+void ZM_AVManager::fillSlotWithoutPicture()
+{
+    const bool empty = m_encoder->frameSlots() > uint32_t(m_movieInfo.frameRate) + 30;
+    m_encoder->writeVideoFrame(nullptr, 0);
+    ++(empty ? m_emptySlots : m_repeatedSlots);
+}
+
+ZMAV_Stats ZM_AVManager::stats() const
+{
+    ZMAV_Stats s{};
+    s.frameSlots = m_encoder ? int(m_encoder->frameSlots()) : 0;
+    s.newPictures = m_newPictures;
+    s.repeatedSlots = m_repeatedSlots;
+    s.emptySlots = m_emptySlots;
+    s.audioChunksRefused = m_audioRefused;
+    s.picturesDropped = m_picturesDropped;
+    return s;
 }
 
 bool ZM_AVManager::encAudioFrame()
@@ -180,15 +214,17 @@ bool ZM_AVManager::napUnlessStopping(Clock::duration d) const
 }
 
 // Slots follow an absolute schedule (slot k due at start + k / frameRate), so the timeline
-// keeps to the wall clock instead of drifting by the rounding and overhead of every pass.
-// Falling more than one slot behind restarts the schedule: a slow encoder yields fewer slots
-// per second rather than bursts of catch-up slots.
+// keeps to the wall clock instead of drifting by the rounding and overhead of every pass. A
+// short lag (a busy machine delaying the thread) is made up; falling further behind restarts
+// the schedule, so a slow encoder yields fewer slots per second rather than bursts of
+// catch-up slots.
 void ZM_AVManager::run_only_video()
 {
     const double fps = m_movieInfo.frameRate;
     if (fps < 1)
         return;
     const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
+    const auto maxLag = std::max<Clock::duration>(period, kMaxCatchUp);
     bool scheduled = false;
     Clock::time_point start;
     long long slot = 0;
@@ -209,7 +245,7 @@ void ZM_AVManager::run_only_video()
         ++slot;
         const auto due = start + std::chrono::duration_cast<Clock::duration>(
                                      std::chrono::duration<double>(slot / fps));
-        if (now - due > period) {
+        if (now - due > maxLag) {
             start = now;
             slot = 0;
         } else if (due > now && !napUnlessStopping(due - now)) {

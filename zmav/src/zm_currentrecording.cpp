@@ -13,7 +13,7 @@ ZM_CurrentRecording& ZM_CurrentRecording::instance()
 void ZM_CurrentRecording::replace(std::unique_ptr<ZM_AVManager> next)
 {
     std::lock_guard<std::mutex> control(m_control);
-    retire(takeOut());
+    retire();
     std::lock_guard<std::mutex> lock(m_mutex);
     m_manager = next.release();
 }
@@ -48,23 +48,35 @@ bool ZM_CurrentRecording::use(const std::function<bool(ZM_AVManager&)>& action)
     return result;
 }
 
-std::unique_ptr<ZM_AVManager> ZM_CurrentRecording::takeOut()
+bool ZM_CurrentRecording::stats(ZMAV_Stats* out)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::unique_ptr<ZM_AVManager> old(m_manager);
-    m_manager = nullptr;
-    return old;
+    if (ZM_AVManager* manager = m_manager ? m_manager : m_retiring)
+        *out = manager->stats();
+    else if (m_haveLast)
+        *out = m_last;
+    else
+        return false;
+    return true;
 }
 
-// Stopping first releases capture calls blocked in the intake; the recording is deleted once
-// none of them is inside it any more.
-void ZM_CurrentRecording::retire(std::unique_ptr<ZM_AVManager> old)
+// First out of reach of new capture calls; stopping then releases the calls blocked in the
+// intake, and the recording is deleted once none of them is inside it any more.
+void ZM_CurrentRecording::retire()
 {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    std::unique_ptr<ZM_AVManager> old(m_manager);
+    m_manager = nullptr;
+    m_retiring = old.get();
+    lock.unlock();
     if (!old)
         return;
     old->ZM_Stop();
-    std::unique_lock<std::mutex> lock(m_mutex);
+    lock.lock();
     m_idle.wait(lock, [this] { return m_users == 0; });
+    m_last = old->stats();
+    m_haveLast = true;
+    m_retiring = nullptr;
     lock.unlock();
     old.reset();
 }

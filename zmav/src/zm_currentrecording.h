@@ -1,5 +1,7 @@
 #pragma once
 
+#include <zmav/zmav.h>
+
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -25,16 +27,21 @@ public:
     // there is none.
     bool use(const std::function<bool(ZM_AVManager&)>& action);
 
+    // Figures of the current recording, or of the last one; false before the first.
+    bool stats(ZMAV_Stats* out);
+
 private:
     ZM_CurrentRecording() = default;
-    std::unique_ptr<ZM_AVManager> takeOut();
-    void retire(std::unique_ptr<ZM_AVManager> old);
+    void retire();
 
     std::mutex m_control;
     std::mutex m_mutex;
     std::condition_variable m_idle;
     ZM_AVManager* m_manager = nullptr;
+    ZM_AVManager* m_retiring = nullptr; // out of reach of capture calls, still stopping
     int m_users = 0;
+    bool m_haveLast = false;
+    ZMAV_Stats m_last{};
 };
 
 } // namespace ZM

@@ -119,12 +119,14 @@ void ZMPacketPool<ID, N>::discardSegment()
 }
 
 template <int ID, int N>
-void ZMPacketPool<ID, N>::discardAll()
+int ZMPacketPool<ID, N>::discardAll()
 {
     discardSegment();
+    int dropped = 0;
     void* raw = nullptr;
-    while (m_queue->takeRemaining(&raw) == queue_producer_consumer::Ok)
+    for (; m_queue->takeRemaining(&raw) == queue_producer_consumer::Ok; ++dropped)
         delete static_cast<PoolItem*>(raw);
+    return dropped;
 }
 
 template <int ID, int N>

@@ -49,6 +49,11 @@ int ZMAV_EncodeVideoFrame(void*, void*, const unsigned char* data, int size)
                : 0;
 }
 
+int ZMAV_GetStats(void*, void*, ZMAV_Stats* out)
+{
+    return out && ZM_CurrentRecording::instance().stats(out) ? 1 : 0;
+}
+
 int ZMAV_EncodeAudioFrame(void*, void*, const unsigned char* data, int size)
 {
     return ZM_CurrentRecording::instance().use(

@@ -132,6 +132,9 @@ TEST_F(Lifecycle, SeventeenthWaitingAudioChunkIsRefusedAndStopEndsTheWaitQuickly
         ASSERT_EQ(audio(), 1) << "chunk " << i;
     EXPECT_EQ(audio(), 0);
     EXPECT_EQ(audio(), 0);
+    ZMAV_Stats stats{};
+    ASSERT_EQ(ZMAV_GetStats(nullptr, nullptr, &stats), 1);
+    EXPECT_EQ(stats.audioChunksRefused, 2);
 
     sleepMs(100);
     const auto t0 = Clock::now();
@@ -154,6 +157,10 @@ TEST_F(Lifecycle, WaitingInputIsDroppedAtStop)
     for (int i = 0; i < 6; ++i)
         ASSERT_EQ(ZMAV_EncodeVideoFrame(nullptr, nullptr, red.data(), int(red.size())), 1);
     ZMAV_Stop(nullptr, nullptr);
+    ZMAV_Stats stats{};
+    ASSERT_EQ(ZMAV_GetStats(nullptr, nullptr, &stats), 1);
+    EXPECT_GE(stats.picturesDropped, 4);
+    EXPECT_EQ(stats.newPictures + stats.picturesDropped, 6);
 
     const std::string path = dir.file("b.mp4");
     ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, 20)));

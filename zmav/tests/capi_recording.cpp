@@ -62,6 +62,12 @@ TEST_F(Recording, VideoOnlyFollowsTheWallClockWithAFasterProducer)
     // waiting at the stop are dropped, none is lost otherwise.
     EXPECT_GE(producer.accepted(), v->packets);
     EXPECT_LE(producer.accepted(), v->packets + 5);
+    ZMAV_Stats stats{};
+    ASSERT_EQ(ZMAV_GetStats(nullptr, nullptr, &stats), 1);
+    EXPECT_EQ(stats.frameSlots, v->packets);
+    EXPECT_EQ(stats.newPictures + stats.picturesDropped, producer.accepted());
+    EXPECT_EQ(stats.newPictures + stats.repeatedSlots, stats.frameSlots);
+    EXPECT_EQ(stats.emptySlots, 0);
 }
 
 TEST_F(Recording, RepeatsThenEmptySlotsKeepTheTimelineWhenPicturesStop)
@@ -70,8 +76,8 @@ TEST_F(Recording, RepeatsThenEmptySlotsKeepTheTimelineWhenPicturesStop)
     const int fps = 20;
     ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, fps)));
     ZMAV_Start(nullptr, nullptr);
-    VideoProducer producer(320, 240, fps, 1);
-    producer.stop(); // after the first picture
+    const auto px = picture(320, 240, 0); // the only picture ever handed in
+    ASSERT_EQ(ZMAV_EncodeVideoFrame(nullptr, nullptr, px.data(), int(px.size())), 1);
     auto t0 = Clock::now();
     sleepMs(3500);
     ZMAV_Stop(nullptr, nullptr);
@@ -84,6 +90,12 @@ TEST_F(Recording, RepeatsThenEmptySlotsKeepTheTimelineWhenPicturesStop)
     // The picture and its repeats fill the first frameRate + 31 slots; the later slots are
     // empty (no packet) but still count on the timeline.
     EXPECT_EQ(v->packets, fps + 31);
+    ZMAV_Stats stats{};
+    ASSERT_EQ(ZMAV_GetStats(nullptr, nullptr, &stats), 1);
+    EXPECT_EQ(stats.newPictures, 1);
+    EXPECT_EQ(stats.repeatedSlots, fps + 30);
+    EXPECT_EQ(stats.newPictures + stats.repeatedSlots + stats.emptySlots, stats.frameSlots);
+    EXPECT_NEAR(stats.frameSlots, wall * fps, 2 + 0.1 * kSlowdown * fps);
     EXPECT_NEAR(info.duration, wall, 0.15 * kSlowdown);
     const auto first = mp4probe::decodeVideoFrame(path, 0);
     const auto last = mp4probe::decodeVideoFrame(path, fps + 30);

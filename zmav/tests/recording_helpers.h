@@ -97,10 +97,10 @@ inline std::vector<unsigned char> picture(int width, int height, int n, uint8_t 
 // thread (which blocks inside the call while the library's video slots are full).
 class VideoProducer {
 public:
-    VideoProducer(int width, int height, double fps, int maxPictures = -1)
+    VideoProducer(int width, int height, double fps)
         : m_pictures{picture(width, height, 0), picture(width, height, 1)}
     {
-        m_thread = std::thread([=] { run(fps, maxPictures); });
+        m_thread = std::thread([=] { run(fps); });
     }
     ~VideoProducer() { stop(); }
     void stop()
@@ -113,10 +113,10 @@ public:
     int refused() const { return m_refused; }
 
 private:
-    void run(double fps, int maxPictures)
+    void run(double fps)
     {
         const auto start = Clock::now();
-        for (long k = 0; !m_quit && (maxPictures < 0 || k < maxPictures); ++k) {
+        for (long k = 0; !m_quit; ++k) {
             const auto& px = m_pictures[size_t(k % 2)];
             if (ZMAV_EncodeVideoFrame(nullptr, nullptr, px.data(), int(px.size())))
                 ++m_accepted;

@@ -66,6 +66,35 @@ TEST_F(Manager, VideoOnlySlotsKeepToTheWallClock)
         << slots << " slots in " << elapsed << " s";
 }
 
+// After a long stall (here: no pictures for a second) the schedule starts afresh instead of
+// encoding the pictures that then arrive as fast as it can to make up the lost second.
+TEST_F(Manager, NoCatchUpBurstAfterAStall)
+{
+    const int fps = 20;
+    ZM_MovieInfo info = movieInfo(dir.file("stall.mp4"), ZM_VIDEO, fps, 160, 120);
+    info.autoJumpFrame = false;
+    ZM_AVManager m;
+    ASSERT_TRUE(m.open(&info));
+    m.ZM_Start();
+    const auto px = picture(160, 120, 0);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(m.ZM_writeVideo(px.data(), int(px.size()), true));
+        sleepMs(1000 / fps);
+    }
+    sleepMs(1000);
+    ASSERT_EQ(m.encoder()->frameSlots(), 4u);
+    std::thread burst([&] {
+        for (int i = 0; i < 8; ++i)
+            m.ZM_writeVideo(px.data(), int(px.size()), true);
+    });
+    sleepMs(200);
+    const uint32_t slots = m.encoder()->frameSlots() - 4;
+    EXPECT_GE(slots, 2u);
+    EXPECT_LE(slots, 6u); // one at once, then one per 50 ms
+    burst.join();
+    m.ZM_Stop();
+}
+
 TEST_F(Manager, WithoutAutoJumpTheLoopWaitsForPictures)
 {
     ZM_MovieInfo info = movieInfo(dir.file("wait.mp4"), ZM_VIDEO, 30, 160, 120);

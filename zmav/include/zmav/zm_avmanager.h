@@ -1,6 +1,7 @@
 #pragma once
 
 #include <zmav/zm_movie_info.h>
+#include <zmav/zmav.h>
 #include <zmav/zmav_export.h>
 
 #include <atomic>
@@ -48,6 +49,8 @@ public:
     void run_audio_video();
     static void* static_RUN(void* manager);
 
+    // What became of the input so far; any thread.
+    ZMAV_Stats stats() const;
     // Read by tests and the library's own diagnostics; null before open.
     const ZM_AVEncoder* encoder() const { return m_encoder.get(); }
 
@@ -58,6 +61,7 @@ private:
     // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
+    void fillSlotWithoutPicture();
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;
     ZM_MovieInfo m_movieInfo;
@@ -68,6 +72,11 @@ private:
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_finished{false};
     std::atomic<int> m_writers{0};
+    std::atomic<int> m_newPictures{0};
+    std::atomic<int> m_repeatedSlots{0};
+    std::atomic<int> m_emptySlots{0};
+    std::atomic<int> m_audioRefused{0};
+    std::atomic<int> m_picturesDropped{0};
     std::vector<unsigned char> m_audioFrame;
 };
 

@@ -37,9 +37,10 @@ public:
     void open();
     void close();
     bool isClosed() const;
-    // Drops the partly read item and everything still queued. Only while no producer and no
-    // consumer is inside the pool: between two recordings.
-    void discardAll();
+    // Drops the partly read item and everything still queued; returns the number of queued
+    // items dropped. Only while no producer and no consumer is inside the pool: between two
+    // recordings.
+    int discardAll();
     // Drops only the partly read item.
     void discardSegment();
     int queuedCount();

@@ -42,6 +42,20 @@ ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const un
 ZMAV_EXPORT int ZMAV_EncodeAudioFrame(void* reserved1, void* reserved2, const unsigned char* data,
                                       int size);
 
+/* What became of the input of a recording. */
+struct ZMAV_Stats {
+    int frameSlots;         /* video frame slots on the file's timeline */
+    int newPictures;        /* slots filled with a picture handed in */
+    int repeatedSlots;      /* slots without a new picture, filled with the previous one */
+    int emptySlots;         /* slots without a new picture, left empty (nothing stored) */
+    int audioChunksRefused; /* sound chunks dropped because 16 were already waiting */
+    int picturesDropped;    /* pictures accepted but still waiting when the recording stopped */
+};
+
+/* Figures of the current recording, or of the last one once ZMAV_Stop has returned.
+   1 when out was filled, 0 when there was no recording yet (or out is null). */
+ZMAV_EXPORT int ZMAV_GetStats(void* reserved1, void* reserved2, struct ZMAV_Stats* out);
+
 #ifdef __cplusplus
 }
 #endif
