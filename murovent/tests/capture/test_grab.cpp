@@ -134,6 +134,30 @@ TEST_F(GrabX11Test, CursorIsDrawnAtPointerMinusHotSpotAndClipped)
     EXPECT_EQ(rgbAt(frame, m_width, 13, 13), kBackground);
 }
 
+TEST(GrabX11Remote, ServerWithoutSharedMemoryIsGrabbedThePlainWay)
+{
+    char name[32];
+    const int server = xscene::startXvfb("640x480", name, sizeof name, false);
+    ASSERT_GT(server, 0);
+    const char* ownDisplay = getenv("DISPLAY");
+    const std::string saved = ownDisplay ? ownDisplay : "";
+    setenv("DISPLAY", name, 1);
+    const bool painted = xscene::paintRoot(kBackground, {{10, 20, 30, 40, kGreen}});
+    setenv("DISPLAY", saved.c_str(), 1);
+    ASSERT_TRUE(painted);
+    {
+        Grab_X11 grab(0, 0, 640, 480, false, name);
+        ASSERT_TRUE(grab.isValid());
+        EXPECT_FALSE(grab.usesShm());
+        const unsigned char* frame = grab.grab();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_EQ(rgbAt(frame, 640, 10, 20), kGreen);
+        EXPECT_EQ(rgbAt(frame, 640, 39, 59), kGreen);
+        EXPECT_EQ(rgbAt(frame, 640, 40, 60), kBackground);
+    }
+    xscene::stopXvfb(server);
+}
+
 TEST(GrabX11Lost, BrokenConnectionEndsGrabbingWithoutEndingTheProcess)
 {
     char name[32];

@@ -95,7 +95,7 @@ bool screenSize(int* width, int* height)
     return true;
 }
 
-int startXvfb(const char* size, char* name, int nameSize)
+int startXvfb(const char* size, char* name, int nameSize, bool withShm)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -107,8 +107,12 @@ int startXvfb(const char* size, char* name, int nameSize)
         std::snprintf(fd, sizeof fd, "%d", fds[1]);
         std::snprintf(screen, sizeof screen, "%sx24", size);
         freopen("/dev/null", "w", stderr);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp",
-               "-noreset", static_cast<char*>(nullptr));
+        std::vector<const char*> args{"Xvfb", "-displayfd", fd, "-screen", "0", screen,
+                                      "-nolisten", "tcp", "-noreset"};
+        if (!withShm)
+            args.insert(args.end(), {"-extension", "MIT-SHM"});
+        args.push_back(nullptr);
+        execvp("Xvfb", const_cast<char* const*>(args.data()));
         _exit(127);
     }
     close(fds[1]);

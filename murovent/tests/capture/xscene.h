@@ -27,9 +27,10 @@ bool movePointer(int x, int y);
 // Width and height of the default screen.
 bool screenSize(int* width, int* height);
 
-// A private Xvfb of the given size (for tests that kill their server): returns its process id
-// and writes its display name (":N") to `name`; -1 when it did not come up.
-int startXvfb(const char* size, char* name, int nameSize);
+// A private Xvfb of the given size (for tests that kill their server or need one without
+// MIT-SHM, like a remote display): returns its process id and writes its display name (":N")
+// to `name`; -1 when it did not come up.
+int startXvfb(const char* size, char* name, int nameSize, bool withShm = true);
 void stopXvfb(int pid);
 
 } // namespace xscene
