@@ -313,8 +313,16 @@ TEST_F(MarkupFile, FailedSaveLeavesThePreviousFileIntact)
     EXPECT_EQ(readBytes("keep.xml"), old);
     EXPECT_EQ(filesIn("."), 1);  // no temporary file left behind
 
-    // A folder that does not exist.
+    // A folder that does not exist, and (where permissions bind) a read-only one.
     EXPECT_FALSE(doc.saveFile("nowhere/keep.xml"));
+    if (geteuid() != 0) {
+        ASSERT_EQ(mkdir("ro", 0755), 0);
+        writeBytes("ro/keep.xml", old);
+        ASSERT_EQ(chmod("ro", 0555), 0);
+        EXPECT_FALSE(doc.saveFile("ro/keep.xml"));
+        EXPECT_EQ(readBytes("ro/keep.xml"), old);
+        chmod("ro", 0755);
+    }
 
     // A successful save replaces the file and keeps its permissions.
     ASSERT_TRUE(doc.saveFile("keep.xml"));
