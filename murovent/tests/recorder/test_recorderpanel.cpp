@@ -8,10 +8,12 @@
 #include "zm_graphicsitem.h"
 #include "zm_window.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QGraphicsScene>
+#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -457,6 +459,43 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
+    // The start button, the stop button and the tray menu follow the recording state.
+    void checkControls(const QString& tip, bool stopEnabled, const char* icon)
+    {
+        auto* startPause = widget<QToolButton>("tb_start_pause");
+        QCOMPARE(startPause->toolTip(), tip);
+        QCOMPARE(widget<QToolButton>("tb_stop")->isEnabled(), stopEnabled);
+        const QList<QAction*> tray = m_panel->trayMenu()->actions();
+        QCOMPARE(tray.size(), 3);
+        QCOMPARE(tray.at(1)->isEnabled(), stopEnabled);
+        const QImage expected = QIcon(icon).pixmap(16).toImage();
+        QVERIFY(!expected.isNull());
+        QCOMPARE(startPause->icon().pixmap(16).toImage(), expected);
+        QCOMPARE(tray.at(0)->icon().pixmap(16).toImage(), expected);
+    }
+
+    void trayMenuAndControlsFollowTheState()
+    {
+        const QList<QAction*> tray = m_panel->trayMenu()->actions();
+        QCOMPARE(m_panel->trayMenu(), m_panel->trayMenu());
+        QCOMPARE(tray.at(0)->text(), QString("开始录制 & 暂停"));
+        QCOMPARE(tray.at(1)->text(), QString("停止程序"));
+        QCOMPARE(tray.at(2)->text(), QString("退出程序"));
+        checkControls("开始录制", false, "://images/start.png");
+        tray.at(0)->trigger();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        checkControls("暂停录制", true, "://images/pause.png");
+        m_panel->slot_hotKeyActive(0);
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Paused));
+        QVERIFY(m_window->isVisible());
+        checkControls("继续录制", true, "://images/start.png");
+        m_panel->slot_hotKeyActive(7);
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Paused));
+        m_panel->slot_hotKeyActive(1);
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        checkControls("开始录制", false, "://images/start.png");
+    }
+
     void startWaitsAtLeastOneSecond()
     {
         QSignalSpy status(m_panel, &ZMAVRecorderMenu::signal_statuChanged);
@@ -530,6 +569,25 @@ private slots:
         const Probe p = probe(m_dir->path() + "/" + QTest::currentTestFunction() + ".mp4");
         QCOMPARE(p.video, QSize(1920, 1080));
         QVERIFY2(p.frames >= 10, qPrintable(QString::number(p.frames)));
+    }
+
+    void pauseResumeThenExitFinishesTheFile()
+    {
+        clickStart();
+        QTest::qWait(2000);
+        m_panel->slot_start_pause();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Paused));
+        QTest::qWait(500);
+        m_panel->slot_start_pause();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Resumed));
+        QTest::qWait(1000);
+        m_panel->slot_exit();
+        QVERIFY(!m_window->isVisible());
+        // The file is finished at once, the program ends a second later.
+        const Probe p = probe(m_dir->path() + "/" + QTest::currentTestFunction() + ".mp4");
+        QCOMPARE(p.video, QSize(1920, 1080));
+        QVERIFY2(p.frames >= 15, qPrintable(QString::number(p.frames)));
+        QTest::qWait(1300);
     }
 
     void recordModeEnablesControls()
