@@ -24,13 +24,13 @@ namespace {
 
 std::atomic<bool> g_stopRequested{false};
 std::atomic<int> g_picturesAccepted{0};
-std::atomic<int> g_picturesRefused{0};
 
 bool deliverVideo(const char* bytes, int count)
 {
     const bool accepted = ZMAV_EncodeVideoFrame(nullptr, nullptr,
                                                 reinterpret_cast<const unsigned char*>(bytes), count);
-    ++(accepted ? g_picturesAccepted : g_picturesRefused);
+    if (accepted)
+        ++g_picturesAccepted;
     return accepted;
 }
 
@@ -211,8 +211,6 @@ int ZMRecordSession::run()
     info.has_audio_video = ZM_VIDEO;
     const QByteArray path = m_options.output.toUtf8();
     std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
-    if (m_options.overwrite)
-        QFile::remove(m_options.output);
 
     if (!ZMAV_init(nullptr, nullptr, nullptr, info)) {
         ZMAV_Stop(nullptr, nullptr);
@@ -251,6 +249,7 @@ void ZMRecordSession::finish(int status)
         return;
     m_recording = false;
     m_ticker.stop();
+    m_recordedSeconds = m_elapsed.nsecsElapsed() / 1e9;
     const bool progressShown = m_lastProgressMs >= 0;
     ZMAV_Stop(nullptr, nullptr);
     Capture_StopScreen();
@@ -274,11 +273,10 @@ void ZMRecordSession::showProgress()
 
 void ZMRecordSession::printSummary() const
 {
-    const double seconds = m_elapsed.nsecsElapsed() / 1e9;
     const int frameSlots = videoFramesIn(m_options.output);
     const int pictures = g_picturesAccepted;
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
-                 qPrintable(clock(seconds)));
+                 qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
                  qPrintable(sizeText(QFileInfo(m_options.output).size())));
     std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s), %d new pictures, "

@@ -45,5 +45,6 @@ private:
     QTimer m_ticker;
     QElapsedTimer m_elapsed;
     qint64 m_lastProgressMs = -1;
+    double m_recordedSeconds = 0;
     QString m_stopReason;
 };

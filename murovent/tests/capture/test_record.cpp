@@ -223,6 +223,9 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
     std::string messages;
     EXPECT_EQ(record({path("taken.mp4")}, &messages), 2) << messages;
     EXPECT_EQ(QFileInfo(m_dir.filePath(QStringLiteral("taken.mp4"))).size(), 7) << "existing file kept";
+    EXPECT_EQ(record({"--overwrite", "--duration", "1", "--area", "0,0,320,240", path("taken.mp4")},
+                     &messages), 0) << messages;
+    expectPlayable(path("taken.mp4"), 10, 0.8, 1.3, 320, 240);
 
     const std::string display = qgetenv("DISPLAY").toStdString();
     unsetenv("DISPLAY");
