@@ -54,8 +54,7 @@ run_ours() {
     >"$work/ours.log" 2>&1
   cpu=$(cpu_of "$work/time.txt"); rss=$(rss_of "$work/time.txt")
   slots=$(frames_in "$out")
-  delivered=$(sed -n 's/.* \([0-9]*\) new pictures.*/\1/p' "$work/ours.log")
-  delivered=$(( delivered < slots ? delivered : slots ))
+  delivered=$(sed -n 's/.*new pictures \([0-9]*\).*/\1/p' "$work/ours.log")
 }
 
 run_ffmpeg() {

@@ -144,9 +144,10 @@ QString ZMRecordOptions::helpText(const QString& program)
     }
     text += QStringLiteral(
         "  -h, --help           show this text\n\n"
-        "While recording, one status line shows the elapsed time, the pictures taken and the file\n"
-        "size; at the end a summary tells how many frame slots were written, how many held a new\n"
-        "picture and how many repeated one because capture did not keep up.\n\n"
+        "While recording, one status line shows the elapsed time, the frame slots written and the\n"
+        "file size. At the end a summary tells how many frame slots were written, how many held a\n"
+        "new picture, how many repeated the previous one or stayed empty because capture did not\n"
+        "keep up, and how many pictures were still queued when the recording stopped.\n\n"
         "Exit status: 0 recorded; 1 the recording failed or was cut short (the display went\n"
         "away; what was recorded is kept); 2 bad arguments (nothing was created).\n");
     return text;

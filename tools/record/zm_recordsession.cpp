@@ -12,7 +12,7 @@
 #include <X11/Xlib.h>
 
 extern "C" {
-#include <libavformat/avformat.h>
+#include <libavutil/log.h>
 }
 
 #include <atomic>
@@ -23,29 +23,17 @@ extern "C" {
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
-std::atomic<int> g_picturesAccepted{0};
 
 bool deliverVideo(const char* bytes, int count)
 {
-    const bool accepted = ZMAV_EncodeVideoFrame(nullptr, nullptr,
-                                                reinterpret_cast<const unsigned char*>(bytes), count);
-    if (accepted)
-        ++g_picturesAccepted;
-    return accepted;
+    return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count);
 }
 
-// The frame slots the finished file holds, as its index records them.
-int videoFramesIn(const QString& path)
+ZMAV_Stats stats()
 {
-    AVFormatContext* context = nullptr;
-    if (avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
-        return -1;
-    int frames = -1;
-    for (unsigned i = 0; i < context->nb_streams; ++i)
-        if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
-            frames = int(context->streams[i]->nb_frames);
-    avformat_close_input(&context);
-    return frames;
+    ZMAV_Stats figures{};
+    ZMAV_GetStats(nullptr, nullptr, &figures);
+    return figures;
 }
 
 QString clock(double seconds)
@@ -208,7 +196,7 @@ int ZMRecordSession::run()
     info.height = m_options.height;
     info.grabCursor = m_options.cursor;
     info.autoJumpFrame = true;
-    info.has_audio_video = ZM_VIDEO;
+    info.has_audio_video = m_streams;
     const QByteArray path = m_options.output.toUtf8();
     std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
 
@@ -267,20 +255,22 @@ void ZMRecordSession::showProgress()
         return;
     m_lastProgressMs = ms;
     std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
-                 g_picturesAccepted.load(), qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 stats().frameSlots, qPrintable(sizeText(QFileInfo(m_options.output).size())));
     std::fflush(stderr);
 }
 
 void ZMRecordSession::printSummary() const
 {
-    const int frameSlots = videoFramesIn(m_options.output);
-    const int pictures = g_picturesAccepted;
+    const ZMAV_Stats figures = stats();
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
                  qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
                  qPrintable(sizeText(QFileInfo(m_options.output).size())));
-    std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s), %d new pictures, "
-                         "%d repeated or empty slots (capture did not keep up)\n",
-                 frameSlots, m_options.fps, frameSlots / double(m_options.fps), pictures,
-                 qMax(0, frameSlots - pictures));
+    std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "
+                         "empty %d (capture did not keep up), dropped at the stop %d\n",
+                 figures.frameSlots, m_options.fps, figures.frameSlots / double(m_options.fps),
+                 figures.newPictures, figures.repeatedSlots, figures.emptySlots, figures.picturesDropped);
+    if (m_streams & ZM_AUDIO)
+        std::fprintf(stderr, "  audio  chunks refused %d (the encoder's queue was full)\n",
+                     figures.audioChunksRefused);
 }

@@ -2,6 +2,8 @@
 
 #include "zm_recordoptions.h"
 
+#include <zmav/zm_movie_info.h>
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
@@ -47,4 +49,5 @@ private:
     qint64 m_lastProgressMs = -1;
     double m_recordedSeconds = 0;
     QString m_stopReason;
+    int m_streams = ZM_VIDEO;
 };
