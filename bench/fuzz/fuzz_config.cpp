@@ -1,4 +1,5 @@
-// Feeds arbitrary text to the markup parser and the theme store's reader, then checks that
+// Feeds arbitrary text to the markup parser (as text and as a file, through the encoding
+// detection and conversion) and the theme store's reader, then checks that
 // every theme read survives being written into a new document and read back unchanged, and
 // that a document edited in place reads the same as its text parsed afresh.
 #include "markupdocument.h"
@@ -8,7 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -100,5 +104,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     store.dumpUsers(sink);
     checkRoundTrip(store);
     checkEdits(doc);
+
+    // The same bytes as a file, in memory so that the run does not wear the disk.
+    static const int fd = memfd_create("fuzz_config", 0);
+    static const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        std::abort();
+    MarkupDocument fileDoc;
+    fileDoc.loadFile(path);
+    fileDoc.resultText();
+    ZMConfigMgr fileStore;
+    fileStore.readDocument(fileDoc);
+    checkRoundTrip(fileStore);
     return 0;
 }
