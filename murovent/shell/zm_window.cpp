@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QGraphicsScene>
 #include <QMenu>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -50,8 +51,19 @@ ZMWindow::ZMWindow(QWidget* parent)
     connect(m_tray, &QSystemTrayIcon::activated, this, &ZMWindow::slot_systemTrayActive);
     m_tray->setVisible(true);
 
-    new ZMSkin(this, true);
+    m_skin = std::make_unique<ZMSkin>(this, true);
     setContentsMargins(10, 26, 10, 10);
+    fitPanel();
+}
+
+void ZMWindow::fitPanel()
+{
+    // The panel's controls were laid out for narrower fonts than many desktops use: start
+    // wide enough to show all of them (within the screen) instead of clipping their texts.
+    QSize wanted = size().expandedTo(sizeHint());
+    if (const QScreen* s = screen())
+        wanted = wanted.boundedTo(s->availableGeometry().size());
+    resize(wanted.expandedTo(minimumSize()));
 }
 
 ZMWindow::~ZMWindow()

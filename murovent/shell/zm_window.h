@@ -3,9 +3,12 @@
 #include <QMainWindow>
 #include <QSystemTrayIcon>
 
+#include <memory>
+
 class QGraphicsScene;
 class ZMAVRecorderMenu;
 class ZMGraphicsView;
+class ZMSkin;
 
 namespace Ui {
 class ZMWindow;
@@ -41,10 +44,12 @@ protected:
 private:
     // Hiding into the tray only makes sense while a tray shows the icon.
     bool trayUsable() const;
+    void fitPanel();
 
     Ui::ZMWindow* m_ui = nullptr;
     ZMAVRecorderMenu* m_recorder = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     ZMGraphicsView* m_view = nullptr;
     QGraphicsScene* m_scene = nullptr;
+    std::unique_ptr<ZMSkin> m_skin;
 };

@@ -83,6 +83,10 @@ void TestWindow::construction()
     QCOMPARE(m_window->minimumSize(), QSize(860, 627));
     QVERIFY(m_window->width() >= 860 && m_window->height() >= 627);
     QCOMPARE(m_window->contentsMargins(), QMargins(10, 26, 10, 10));
+    // The window starts wide enough for the panel: no control of it is squeezed.
+    QWidget* panel = m_window->recorderMenu();
+    QVERIFY2(panel->width() >= panel->minimumSizeHint().width(),
+             qPrintable(QString("%1 < %2").arg(panel->width()).arg(panel->minimumSizeHint().width())));
     QVERIFY(qApp->styleSheet().contains("background-color: beige"));
 
     auto* toolBar = m_window->findChild<QToolBar*>();
