@@ -20,7 +20,7 @@ ZMAbout::ZMAbout(QWidget* parent)
     m_ui->label_version->setText(QStringLiteral("version: %1").arg(QString::fromUtf8(ZMProduct::kVersion)));
 
     const ServerInfoStore::proVerInfo info = ServerInfoStore::instance().verInfo();
-    if (!isNewerVersion(info.version, ZMProduct::kVersion)) {
+    if (!info.valid || !isNewerVersion(info.version, ZMProduct::kVersion)) {
         m_ui->plainTextEdit->hide();
         setFixedSize(size());
         return;
