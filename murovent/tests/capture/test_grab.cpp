@@ -2,6 +2,7 @@
 #include "_image_filter.h"
 #include "grab_x11.h"
 #include "xscene.h"
+#include "zm_capture.h"
 #include "zm_grabscreen.h"
 
 #include <QElapsedTimer>
@@ -344,6 +345,36 @@ TEST_F(GrabThreadTest, FiltersPaintInTheOrderTheyWereAdded)
     EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 5, 5), kRed);
     EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 20, 20), kBlue);
     EXPECT_EQ(rgbAt(g_lastFrame.data(), 64, 50, 40), kBackground);
+}
+
+TEST_F(GrabThreadTest, FacadeRefusesAnUnusableAreaAndReplacesItsSource)
+{
+    int w = 0, h = 0;
+    ASSERT_TRUE(xscene::screenSize(&w, &h));
+    EXPECT_FALSE(Capture_CreateScreen(w - 10, 0, 64, 64, 10, false));
+    Capture_SetVideoCallback(receive);  // no source: nothing happens
+    Capture_StartScreen();
+    EXPECT_FALSE(Capture_ScreenLost());
+    Capture_StopScreen();
+    EXPECT_EQ(g_calls, 0);
+
+    ASSERT_TRUE(Capture_CreateScreen(0, 0, 64, 48, 20, false));
+    Capture_SetVideoCallback(receive);
+    Capture_StartScreen();
+    QThread::msleep(200);
+    ASSERT_GT(g_calls, 0);
+    // Creating again stops and deletes the running source first.
+    ASSERT_TRUE(Capture_CreateScreen(0, 0, 32, 32, 20, false));
+    const int afterReplace = g_calls;
+    QThread::msleep(200);
+    EXPECT_EQ(g_calls, afterReplace) << "the replaced source still delivers";
+    Capture_SetVideoCallback(receive);
+    Capture_StartScreen();
+    for (int i = 0; i < 100 && g_calls == afterReplace; ++i)
+        QThread::msleep(10);
+    Capture_StopScreen();
+    std::lock_guard<std::mutex> lock(g_frameMutex);
+    EXPECT_EQ(g_lastFrame.size(), 32u * 32 * 4);
 }
 
 } // namespace
