@@ -52,6 +52,41 @@ bool addMark(ZMRecordOptions& o, const QString& value)
     return true;
 }
 
+bool setAudio(ZMRecordOptions& o, const QString& value)
+{
+    if (value == QLatin1String("none"))
+        o.audio = ZMRecordOptions::NoAudio;
+    else if (value == QLatin1String("mic"))
+        o.audio = ZMRecordOptions::Microphone;
+#ifdef ZM_SYSTEM_SOUND
+    else if (value == QLatin1String("system"))
+        o.audio = ZMRecordOptions::SystemSound;
+#endif
+    else
+        return false;
+    return true;
+}
+
+bool setRate(ZMRecordOptions& o, const QString& value)
+{
+    o.rate = value.toInt();
+    o.rateGiven = true;
+    return o.rate == 8000 || o.rate == 11025 || o.rate == 22050 || o.rate == 44100;
+}
+
+// Combinations that cannot be honoured, found before anything is created.
+QString audioConflict(const ZMRecordOptions& o)
+{
+    if (o.audioOnly && o.audio == ZMRecordOptions::NoAudio)
+        return QStringLiteral("--audio-only needs --audio mic or --audio system");
+    if (o.rateGiven && o.audio != ZMRecordOptions::Microphone)
+        return QStringLiteral("--rate is for the microphone (--audio mic); system sound is always "
+                              "48000 Hz, 2 channels");
+    if (o.audioOnly && !o.marks.empty())
+        return QStringLiteral("--watermark needs pictures; it cannot go with --audio-only");
+    return QString();
+}
+
 } // namespace
 
 const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
@@ -69,6 +104,18 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
         {"--watermark", "PNG@X,Y", "stamp the picture PNG with its top-left corner at X,Y of the\n"
                                    "recorded area; may be given more than once, later marks are\n"
                                    "drawn over earlier ones", addMark},
+#ifdef ZM_SYSTEM_SOUND
+        {"--audio", "mic|system", "record sound too: the microphone (the default input) or the\n"
+                                  "system's own sound (what the default output plays); none,\n"
+                                  "the default, records no sound", setAudio},
+#else
+        {"--audio", "mic", "record sound too: the microphone (the default input); none,\n"
+                           "the default, records no sound", setAudio},
+#endif
+        {"--rate", "N", "microphone samples per second: 8000, 11025, 22050 or 44100\n"
+                        "(default: 44100); system sound is always 48000 Hz, 2 channels", setRate},
+        {"--audio-only", nullptr, "record the sound alone, without pictures (needs --audio)",
+         [](ZMRecordOptions& o, const QString&) { return o.audioOnly = true; }},
         {"--overwrite", nullptr, "replace OUTPUT if it exists (default: refuse)",
          [](ZMRecordOptions& o, const QString&) { return o.overwrite = true; }},
     };
@@ -123,16 +170,17 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QSt
         *error = QStringLiteral("no output file given");
         return Invalid;
     }
-    return Run;
+    *error = audioConflict(*this);
+    return error->isEmpty() ? Run : Invalid;
 }
 
 QString ZMRecordOptions::helpText(const QString& program)
 {
     QString text = QStringLiteral(
         "Usage: %1 [OPTION]... OUTPUT.mp4\n"
-        "Records the screen of an X display into OUTPUT.mp4 (H.264), on the same capture and\n"
-        "encoding path as the murovent program. Stop with Ctrl+C (or SIGTERM); the file is\n"
-        "always finalised and playable.\n\nOptions:\n").arg(program);
+        "Records the screen of an X display into OUTPUT.mp4 (H.264, and AAC sound with --audio),\n"
+        "on the same capture and encoding path as the murovent program. Stop with Ctrl+C (or\n"
+        "SIGTERM); the file is always finalised and playable.\n\nOptions:\n").arg(program);
     for (const Option& option : options()) {
         QString head = QLatin1String(option.name);
         if (option.value)

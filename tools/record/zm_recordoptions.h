@@ -25,6 +25,11 @@ struct ZMRecordOptions
     bool overwrite = false;
     std::vector<Mark> marks;
     QString output;
+    enum Audio { NoAudio, Microphone, SystemSound };
+    Audio audio = NoAudio;
+    int rate = 44100;      // microphone samples per second
+    bool rateGiven = false;
+    bool audioOnly = false;
 
     enum Result { Run, ShowHelp, Invalid };
     // On Invalid, `error` says what is wrong.

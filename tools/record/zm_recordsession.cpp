@@ -29,6 +29,11 @@ bool deliverVideo(const char* bytes, int count)
     return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count);
 }
 
+bool deliverAudio(const char* bytes, int count)
+{
+    return ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count);
+}
+
 ZMAV_Stats stats()
 {
     ZMAV_Stats figures{};
@@ -67,6 +72,8 @@ ZMRecordSession::~ZMRecordSession()
 {
     if (m_screenCreated)
         Capture_StopScreen();
+    if (m_audioCreated)
+        Capture_StopAudio();
 }
 
 void ZMRecordSession::requestStop()
@@ -76,8 +83,11 @@ void ZMRecordSession::requestStop()
 
 bool ZMRecordSession::prepare(QString* error)
 {
-    if (!checkArea(error) || !checkOutput(error) || !loadMarks(error))
+    if ((!m_options.audioOnly && !checkArea(error)) || !checkOutput(error) || !loadMarks(error) ||
+        !prepareAudio(error))
         return false;
+    if (m_options.audioOnly)
+        return true;
     if (!m_options.display.isEmpty())
         qputenv("DISPLAY", m_options.display.toLocal8Bit());
     if (!Capture_CreateScreen(m_options.x, m_options.y, m_options.width, m_options.height,
@@ -89,6 +99,29 @@ bool ZMRecordSession::prepare(QString* error)
     Capture_SetVideoCallback(deliverVideo);
     for (size_t i = 0; i < m_marks.size(); ++i)
         Capture_AddFilter(m_options.marks[i].x, m_options.marks[i].y, &m_marks[i]);
+    return true;
+}
+
+// The source writes back the format it records in, which the file must be told.
+bool ZMRecordSession::prepareAudio(QString* error)
+{
+    if (m_options.audio == ZMRecordOptions::NoAudio)
+        return true;
+    int rate = m_options.rate, channels = 2, bits = 16;
+#ifdef ZM_SYSTEM_SOUND
+    if (m_options.audio == ZMRecordOptions::SystemSound)
+        m_audioCreated = Capture_CreateSysAudio(&rate, &channels, &bits);
+    else
+#endif
+        m_audioCreated = Capture_CreateMicAudio(&rate, &channels, &bits);
+    if (!m_audioCreated) {
+        *error = QStringLiteral("cannot record sound: %1").arg(Capture_AudioError());
+        return false;
+    }
+    m_audioRate = rate;
+    m_audioChannels = channels;
+    Capture_SetAudioCallback(deliverAudio);
+    m_streams = m_options.audioOnly ? ZM_AUDIO : ZM_AUDIO_VIDEO;
     return true;
 }
 
@@ -197,6 +230,9 @@ int ZMRecordSession::run()
     info.grabCursor = m_options.cursor;
     info.autoJumpFrame = true;
     info.has_audio_video = m_streams;
+    info.audioSampleRate = m_audioRate;
+    info.channels = m_audioChannels;
+    info.audioFrom = m_options.audio == ZMRecordOptions::SystemSound ? 1 : 0;
     const QByteArray path = m_options.output.toUtf8();
     std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
 
@@ -206,6 +242,11 @@ int ZMRecordSession::run()
         return 1;
     }
     ZMAV_Start(nullptr, nullptr);
+    if (m_audioCreated && !Capture_StartAudio()) {
+        ZMAV_Stop(nullptr, nullptr);
+        std::fprintf(stderr, "murovent-record: cannot record sound: %s\n", qPrintable(Capture_AudioError()));
+        return 1;
+    }
     Capture_StartScreen();
     m_recording = true;
     m_elapsed.start();
@@ -220,7 +261,8 @@ void ZMRecordSession::tick()
         m_stopReason = QStringLiteral("stopped on request");
         finish(0);
     } else if (Capture_ScreenLost()) {
-        m_stopReason = QStringLiteral("the X display went away; recording cut short");
+        m_stopReason = QStringLiteral("the X display went away (or shrank below the area); "
+                                      "recording cut short");
         finish(1);
     } else if (m_options.duration > 0 && seconds >= m_options.duration) {
         m_stopReason = QStringLiteral("duration reached");
@@ -240,6 +282,8 @@ void ZMRecordSession::finish(int status)
     m_recordedSeconds = m_elapsed.nsecsElapsed() / 1e9;
     const bool progressShown = m_lastProgressMs >= 0;
     ZMAV_Stop(nullptr, nullptr);
+    Capture_StopAudio();
+    m_audioCreated = false;
     Capture_StopScreen();
     m_screenCreated = false;
     if (progressShown)
@@ -266,11 +310,14 @@ void ZMRecordSession::printSummary() const
                  qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
                  qPrintable(sizeText(QFileInfo(m_options.output).size())));
-    std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "
+    if (m_streams & ZM_VIDEO)
+        std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "
                          "empty %d (capture did not keep up), dropped at the stop %d\n",
                  figures.frameSlots, m_options.fps, figures.frameSlots / double(m_options.fps),
                  figures.newPictures, figures.repeatedSlots, figures.emptySlots, figures.picturesDropped);
     if (m_streams & ZM_AUDIO)
-        std::fprintf(stderr, "  audio  chunks refused %d (the encoder's queue was full)\n",
-                     figures.audioChunksRefused);
+        std::fprintf(stderr, "  audio  %s, %d Hz, %d channels: chunks refused %d (the encoder's "
+                             "queue was full)\n",
+                     m_options.audio == ZMRecordOptions::SystemSound ? "system sound" : "microphone",
+                     m_audioRate, m_audioChannels, figures.audioChunksRefused);
 }

@@ -33,6 +33,7 @@ public:
 
 private:
     bool checkArea(QString* error);
+    bool prepareAudio(QString* error);
     bool checkOutput(QString* error) const;
     bool loadMarks(QString* error);
     void tick();
@@ -50,4 +51,7 @@ private:
     double m_recordedSeconds = 0;
     QString m_stopReason;
     int m_streams = ZM_VIDEO;
+    bool m_audioCreated = false;
+    int m_audioRate = 0;       // as the audio source records it
+    int m_audioChannels = 0;
 };
