@@ -122,7 +122,6 @@ QMenu* ZMAVRecorderMenu::trayMenu()
     if (m_trayMenu)
         return m_trayMenu;
     m_trayMenu = new QMenu(this);
-    m_recordingShown = false;
     m_actStartPause = m_trayMenu->addAction(QIcon("://images/start.png"), tr("开始录制 & 暂停"));
     m_actStop = m_trayMenu->addAction(QIcon("://images/stop.png"), tr("停止程序"));
     m_actExit = m_trayMenu->addAction(QIcon("://images/exit.png"), tr("退出程序"));
@@ -305,8 +304,6 @@ void ZMAVRecorderMenu::updateControls()
     ui->tb_stop->setEnabled(m_state != Stopped);
     m_actStartPause->setIcon(icon);
     m_actStop->setEnabled(m_state != Stopped);
-    if (m_state != Paused)
-        m_recordingShown = running;
 }
 
 // ---- start checks -------------------------------------------------------------------------

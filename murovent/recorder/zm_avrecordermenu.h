@@ -140,7 +140,6 @@ private:
     Ui::ZMAVRecorderMenu* ui = nullptr;
     ZMWindow* m_mainWindow = nullptr;
     QMenu* m_trayMenu = nullptr;
-    bool m_recordingShown = false;
     QAction* m_actStartPause = nullptr;
     QAction* m_actStop = nullptr;
     QAction* m_actExit = nullptr;
