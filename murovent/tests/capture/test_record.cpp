@@ -251,6 +251,41 @@ TEST_F(RecordTest, InterruptFinalisesAPlayableFile)
     }
 }
 
+// Shared-memory segments created by a process, from the kernel's list.
+int segmentsCreatedBy(pid_t pid)
+{
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(list, line);
+    int count = 0;
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        long key, id, perms, size, cpid;
+        if (fields >> key >> id >> perms >> size >> cpid && cpid == pid)
+            ++count;
+    }
+    return count;
+}
+
+TEST_F(RecordTest, KilledRecorderLeavesNoSharedMemoryBehind)
+{
+    Proc proc = spawn({"--area", "0,0,320,240", path("killed.mp4")}, path("stderr.txt"));
+    bool attached = false;
+    for (int i = 0; i < 100 && !attached; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        attached = segmentsCreatedBy(proc.pid) > 0;
+    }
+    EXPECT_TRUE(attached) << "the grabber uses MIT-SHM";
+    kill(proc.pid, SIGKILL);
+    finish(proc);
+    int left = 1;
+    for (int i = 0; i < 100 && left; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        left = segmentsCreatedBy(proc.pid);
+    }
+    EXPECT_EQ(left, 0) << "the segment outlived the process";
+}
+
 TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)
 {
     QTemporaryDir dir;
