@@ -344,6 +344,21 @@ private slots:
         QVERIFY(QDir(m_dir->path()).isEmpty());
     }
 
+    void leavingTheSelectorGoesBackToFullScreen()
+    {
+        auto* area = widget<QToolButton>("tb_screenshot");
+        QTest::mouseClick(area, Qt::LeftButton);
+        QTRY_VERIFY(selector()->isVisible());
+        QTest::keyClick(selector(), Qt::Key_Escape);
+        QVERIFY(!area->isChecked());
+        QVERIFY(m_window->isVisible());
+        // An accepted region shows in the preview as the whole screen with the region marked.
+        selectRegion(QPoint(300, 200), QPoint(700, 500));
+        ZMGraphicsItem* preview = m_panel->createPreviewItem();
+        QVERIFY(!preview->isShowingDefault());
+        QCOMPARE(preview->boundingRect().size(), QSizeF(1922, 1082));
+    }
+
     void smallRegionReportsItsRoundedSize()
     {
         // 100 x 51 rounds to 96 x 52, which is too low.
