@@ -22,6 +22,11 @@ TapAudio::~TapAudio()
     stop_record();
 }
 
+std::string TapAudio::errorString() const
+{
+    return m_serverLost ? "声音服务器已断开，录音以静音继续。" : m_error;
+}
+
 void TapAudio::registerRecordCallBack(RecordCallBack callback, void* user)
 {
     m_callback = callback;
@@ -179,7 +184,6 @@ void TapAudio::onServerLost()
     if (!m_streaming || m_serverLost)
         return;
     m_serverLost = true;
-    m_error = "声音服务器已断开，录音以静音继续。";
     startSilence();
 }
 

@@ -36,7 +36,7 @@ public:
     bool isRecording() const { return m_mainloop != nullptr; }
     // True once the server went away during this recording; silence has been filling in since.
     bool serverLost() const { return m_serverLost.load(); }
-    std::string errorString() const { return m_error; }
+    std::string errorString() const;
 
 private:
     bool connectContext();
@@ -65,6 +65,6 @@ private:
     long long m_silenceStart = 0;     // monotonic microseconds at which the silence began
     long long m_silenceFrames = 0;    // frames of silence delivered since then
     std::string m_defaultSink;
-    std::string m_error;
+    std::string m_error;              // written by the controlling thread only
     std::atomic<bool> m_serverLost{false};
 };
