@@ -86,6 +86,7 @@ void TestDialogs::aboutWithNewerVersion()
         + QString::fromUtf8("> 新 版 本:  3.3.0 \n> 发布时间:  2016-03-01\n> 备    注:  faster encoding\n"
                             "> 功能描述:  screen recorder\n");
     QCOMPARE(text->toPlainText(), expected);
+    about.grab().save(QStringLiteral(SHOT_DIR "/murovent-about.png"));
     storeServerVersion(nullptr);
 }
 
@@ -93,6 +94,7 @@ void TestDialogs::helpLinks()
 {
     HelperWidget help;
     QCOMPARE(help.windowTitle(), QString::fromUtf8("帮助"));
+    help.grab().save(QStringLiteral(SHOT_DIR "/murovent-help.png"));
     const QUrl folder = HelperWidget::linkTarget("C:\\Windows\\System32");
     QVERIFY(!folder.toString().contains('\\'));
     QVERIFY(folder.toString().endsWith("Windows/System32"));
