@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QGraphicsScene>
+#include <QGraphicsSceneMouseEvent>
 #include <QSlider>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -35,6 +37,23 @@ QPixmap solid(int w, int h)
 
 } // namespace
 
+// Reaches the item's event handlers the way the scene's dispatch would.
+class EditableText : public TextWaterItem
+{
+public:
+    using TextWaterItem::TextWaterItem;
+    void doubleClick()
+    {
+        QGraphicsSceneMouseEvent event(QEvent::GraphicsSceneMouseDoubleClick);
+        mouseDoubleClickEvent(&event);
+    }
+    void loseFocus()
+    {
+        QFocusEvent event(QEvent::FocusOut, Qt::OtherFocusReason);
+        focusOutEvent(&event);
+    }
+};
+
 class TestScene : public QObject {
     Q_OBJECT
 private slots:
@@ -46,6 +65,7 @@ private slots:
     void defaultPictureIsBuiltIn();
     void defaultPictureIsCurrentAdvertisement();
     void textWatermark();
+    void textWatermarkEditing();
     void imageWatermark();
 };
 
@@ -237,6 +257,32 @@ void TestScene::textWatermark()
 
     mark->remove();
     QVERIFY(!mark->isVisible());
+}
+
+void TestScene::textWatermarkEditing()
+{
+    QGraphicsScene scene;
+    ZMGraphicsView view;
+    view.setScene(&scene);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QApplication::setActiveWindow(&view);
+    auto* mark = new EditableText(QStringLiteral("mark"));
+    scene.addItem(mark);
+    QCOMPARE(mark->textInteractionFlags(), Qt::NoTextInteraction);
+
+    mark->doubleClick();
+    QCOMPARE(mark->textInteractionFlags(), Qt::TextEditorInteraction);
+    QTRY_VERIFY(mark->hasFocus());
+    QTextCursor cursor = mark->textCursor();
+    cursor.select(QTextCursor::Document);
+    mark->setTextCursor(cursor);
+    QVERIFY(mark->textCursor().hasSelection());
+
+    mark->loseFocus();
+    QCOMPARE(mark->textInteractionFlags(), Qt::NoTextInteraction);
+    QVERIFY(!mark->textCursor().hasSelection());
+    QCOMPARE(mark->toPlainText(), QStringLiteral("mark"));
 }
 
 void TestScene::imageWatermark()
