@@ -213,6 +213,11 @@ void TapAudio::fillSilence()
     const long long due = ((long long)pa_rtclock_now() - m_silenceStart) * SampleRate / 1000000;
     long long bytes = (due - m_silenceFrames) * FrameBytes;
     m_silenceFrames = due;
+    deliverSilence(bytes);
+}
+
+void TapAudio::deliverSilence(long long bytes)
+{
     for (; bytes > 0; bytes -= sizeof(Zeros))
         deliver(Zeros, int(bytes < (long long)sizeof(Zeros) ? bytes : sizeof(Zeros)));
 }
@@ -243,16 +248,11 @@ void TapAudio::streamRead(pa_stream* s, size_t, void* self)
             return;
         if (!tap->m_serverLost)
             tap->stopSilence();
-        if (data) {
+        // A hole in the stream keeps the timeline with silence of the same length.
+        if (data)
             tap->deliver(static_cast<const char*>(data), int(bytes));
-        } else {
-            // A hole in the stream: keep the timeline with silence of the same length.
-            for (size_t left = bytes; left > 0;) {
-                const size_t n = left < sizeof(Zeros) ? left : sizeof(Zeros);
-                tap->deliver(Zeros, int(n));
-                left -= n;
-            }
-        }
+        else
+            tap->deliverSilence((long long)bytes);
         pa_stream_drop(s);
     }
 }

@@ -44,6 +44,7 @@ private:
     std::string defaultMonitor();
     void release();
     void deliver(const char* data, int bytes);
+    void deliverSilence(long long bytes);
     void startSilence();
     void stopSilence();
     void fillSilence();
