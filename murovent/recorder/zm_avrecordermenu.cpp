@@ -162,31 +162,9 @@ void ZMAVRecorderMenu::slot_start_pause()
 
 void ZMAVRecorderMenu::start()
 {
-    QRect area;
-    QString path;
-    if (!recordArea(&area) || !outputPath(&path))
+    ZM_MovieInfo info;
+    if (!describeRecording(&info))
         return;
-    const int mode = ui->cb_recordMode->currentIndex();
-    bool ok = false;
-    const int frameRate = ui->spinBox_frameRate->text().toInt(&ok);
-    if (!ok) {
-        information(tr("请设置帧率!"));
-        return;
-    }
-    const int audioRate = ui->cb_audioRate->currentText().toInt(&ok);
-    if (!ok || !checkPath(path))
-        return;
-    ZM_MovieInfo info = ZMAVRecorderMenuPrivate::movieInfo(path, area, frameRate, audioRate,
-                                                            ui->checkBox_mouse->isChecked(),
-                                                            ui->checkBox_sysAudio->isChecked());
-    if (!m_d->readTextMark(&info) || !m_d->readImageMark(&info))
-        return;
-    if (mode == 1) {
-        info.has_audio_video &= ~ZM_AUDIO;
-    } else if (mode == 2) {
-        info.grabCursor = false;
-        info.has_audio_video &= ~ZM_VIDEO;
-    }
     printMovieInfo(info);
     m_mainWindow->hide();
     QString error;
@@ -195,7 +173,45 @@ void ZMAVRecorderMenu::start()
         information(error);
         return;
     }
+    const QString msg = armTimers();
+    m_state = Recording;
+    statusUpdate(msg);
+}
 
+// The checks before a start, in order, each refusing with its message; on success the
+// description of the recording from the panel's settings.
+bool ZMAVRecorderMenu::describeRecording(ZM_MovieInfo* info)
+{
+    QRect area;
+    QString path;
+    if (!recordArea(&area) || !outputPath(&path))
+        return false;
+    const int mode = ui->cb_recordMode->currentIndex();
+    bool ok = false;
+    const int frameRate = ui->spinBox_frameRate->text().toInt(&ok);
+    if (!ok) {
+        information(tr("请设置帧率!"));
+        return false;
+    }
+    const int audioRate = ui->cb_audioRate->currentText().toInt(&ok);
+    if (!ok || !checkPath(path))
+        return false;
+    *info = ZMAVRecorderMenuPrivate::movieInfo(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
+                                               ui->checkBox_sysAudio->isChecked());
+    if (!m_d->readTextMark(info) || !m_d->readImageMark(info))
+        return false;
+    if (mode == 1) {
+        info->has_audio_video &= ~ZM_AUDIO;
+    } else if (mode == 2) {
+        info->grabCursor = false;
+        info->has_audio_video &= ~ZM_VIDEO;
+    }
+    return true;
+}
+
+// Arms the delayed start (at least a second) and the timed stop; returns the announcement.
+QString ZMAVRecorderMenu::armTimers()
+{
     const int delay = qMax(1, m_timerBox.widget->delay());
     m_startTimer.arm(delay * 1000, this, SLOT(slot_timer_start()));
     QString msg = tr("将在 %1 秒后开始录制!").arg(delay);
@@ -204,8 +220,7 @@ void ZMAVRecorderMenu::start()
         m_stopTimer.arm((delay + length + 1) * 1000, this, SLOT(slot_stop()));
         msg += tr("\n录制 %1 秒后自动停止.").arg(length);
     }
-    m_state = Recording;
-    statusUpdate(msg);
+    return msg;
 }
 
 void ZMAVRecorderMenu::slot_timer_start()

@@ -2,6 +2,8 @@
 
 #include "shottimer.h"
 
+#include <zmav/zm_movie_info.h>
+
 #include <QPixmap>
 #include <QPointF>
 #include <QRect>
@@ -116,6 +118,8 @@ private:
     void setupForm();
     void setupBars();
     void start();
+    bool describeRecording(ZM_MovieInfo* info);
+    QString armTimers();
     void pause();
     void resume();
     void startCapture();
