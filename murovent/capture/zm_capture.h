@@ -11,7 +11,7 @@ class QImage;
 
 // Screen half. The area is in physical pixels of the screen of $DISPLAY. Creating returns
 // false (and leaves no source) when the area cannot be grabbed: no display, a screen that is
-// not 32-bit true colour, or an area not inside the screen.
+// not 32-bit true colour, an area not inside the screen, or a frame rate below 1.
 bool Capture_CreateScreen(int x, int y, int width, int height, int fps, bool grabCursor);
 void Capture_SetVideoCallback(DeliverFunc callback);
 // Marks are copied; they are painted in the order added, later ones over earlier ones.

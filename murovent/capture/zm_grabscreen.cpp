@@ -22,7 +22,8 @@ ZMGrabScreen::~ZMGrabScreen()
 
 bool ZMGrabScreen::init(int x, int y, int width, int height, int fps, bool grabCursor)
 {
-    Q_ASSERT(fps > 0);
+    if (fps <= 0)
+        return false;
     auto* grab = new Grab_X11(x, y, width, height, grabCursor);
     if (!grab->isValid()) {
         delete grab;

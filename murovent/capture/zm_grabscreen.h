@@ -22,7 +22,7 @@ public:
     ~ZMGrabScreen() override;
 
     // False when the area cannot be grabbed (no display, unsupported screen format, area not
-    // inside the screen); the source then must not be started.
+    // inside the screen) or the frame rate is not positive; the source then must not be started.
     bool init(int x, int y, int width, int height, int fps, bool grabCursor);
     // Marks are painted in the order they were added. Before start() only.
     void addFilter(QImage* mark, int x, int y);

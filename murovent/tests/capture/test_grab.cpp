@@ -352,6 +352,7 @@ TEST_F(GrabThreadTest, FacadeRefusesAnUnusableAreaAndReplacesItsSource)
     int w = 0, h = 0;
     ASSERT_TRUE(xscene::screenSize(&w, &h));
     EXPECT_FALSE(Capture_CreateScreen(w - 10, 0, 64, 64, 10, false));
+    EXPECT_FALSE(Capture_CreateScreen(0, 0, 64, 64, 0, false));
     Capture_SetVideoCallback(receive);  // no source: nothing happens
     Capture_StartScreen();
     EXPECT_FALSE(Capture_ScreenLost());
