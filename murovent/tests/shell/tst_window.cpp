@@ -48,6 +48,7 @@ private slots:
     void statusTexts();
     void balloons();
     void statusLine();
+    void dragByTheSurface();
     void closeHidesIntoTray();
     void noTray();
 
@@ -168,6 +169,32 @@ void TestWindow::statusLine()
     QCOMPARE(m_window->statusBar()->currentMessage(), QString::fromUtf8("*** Murovent @:  全屏录制 !!!"));
     QTest::qWait(100);
     QCOMPARE(m_window->statusBar()->currentMessage(), QString::fromUtf8("*** Murovent @:  全屏录制 !!!"));
+}
+
+void TestWindow::dragByTheSurface()
+{
+    const QRect start = m_window->geometry();
+    auto pointerTo = [&](const QPoint& global) { QTest::mouseMove(m_window, m_window->mapFromGlobal(global)); };
+
+    // The band above the tool bar moves the window.
+    QPoint press = m_window->mapToGlobal(QPoint(400, 10));
+    QTest::mousePress(m_window, Qt::LeftButton, {}, QPoint(400, 10));
+    pointerTo(press + QPoint(30, 20));
+    QTRY_COMPARE(m_window->geometry(), start.translated(30, 20));
+    QTest::mouseRelease(m_window, Qt::LeftButton, {}, m_window->mapFromGlobal(press + QPoint(30, 20)));
+
+    // The bottom-right corner resizes it, but never below 860 x 627.
+    const QRect moved = m_window->geometry();
+    const QPoint corner(moved.width() - 2, moved.height() - 2);
+    press = m_window->mapToGlobal(corner);
+    QTest::mousePress(m_window, Qt::LeftButton, {}, corner);
+    pointerTo(press + QPoint(-(moved.width() - 860), -10));
+    QTest::qWait(50);
+    QCOMPARE(m_window->geometry(), moved);
+    pointerTo(press + QPoint(-(moved.width() - 860), 40));
+    QTRY_COMPARE(m_window->geometry(), QRect(moved.topLeft(), QSize(860, moved.height() + 40)));
+    QTest::mouseRelease(m_window, Qt::LeftButton, {}, m_window->mapFromGlobal(press + QPoint(-(moved.width() - 860), 40)));
+    m_window->setGeometry(start);
 }
 
 void TestWindow::closeHidesIntoTray()
