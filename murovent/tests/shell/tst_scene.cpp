@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QGraphicsScene>
 #include <QGraphicsSceneMouseEvent>
+#include <QPainter>
 #include <QSlider>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -123,6 +124,19 @@ void TestScene::backgroundGeometry()
     QVERIFY(!item->isShowingDefault());
     QCOMPARE(item->boundingRect(), QRectF(-101, -51, 202, 102));
     QCOMPARE(scene.sceneRect(), QRectF(-121, -71, 242, 142));
+
+    // The picture is drawn centred on the item's origin, inside the scene rectangle's margin.
+    QImage shot(242, 142, QImage::Format_ARGB32);
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    scene.render(&painter, QRectF(0, 0, 242, 142), scene.sceneRect());
+    painter.end();
+    const QColor cyan(Qt::darkCyan);
+    QCOMPARE(shot.pixelColor(121 - 100, 71 - 50), cyan);
+    QCOMPARE(shot.pixelColor(121 + 99, 71 + 49), cyan);
+    QCOMPARE(shot.pixelColor(121 - 101, 71), QColor(Qt::white));
+    QCOMPARE(shot.pixelColor(121 + 100, 71), QColor(Qt::white));
+    QCOMPARE(shot.pixelColor(121, 71 - 51), QColor(Qt::white));
 
     // Odd sizes halve toward zero: the picture's centre stays the item's origin.
     item->setPixmap(solid(201, 99));
