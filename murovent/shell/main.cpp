@@ -1,5 +1,6 @@
 // The program's entry: one copy at a time, then the main window.
 #include "zm_instancelock.h"
+#include "zm_product.h"
 #include "zm_window.h"
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(ZMProduct::kName));
+    QApplication::setApplicationVersion(QString::fromUtf8(ZMProduct::kVersion));
 
     ZMInstanceLock instanceLock;
     if (!instanceLock.tryLock()) {
