@@ -161,8 +161,13 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QSt
             return Invalid;
         }
         if (!option->apply(*this, value)) {
-            *error = QStringLiteral("bad value for %1: '%2' (expected %3)")
-                         .arg(name, value, QLatin1String(option->value));
+            // The help line says what is expected, without its default.
+            QString expected = QString::fromUtf8(option->help).simplified();
+            const int defaultAt = expected.indexOf(QLatin1String(" (default"));
+            if (defaultAt >= 0)
+                expected.truncate(defaultAt);
+            *error = QStringLiteral("bad value for %1: '%2' (%1 %3: %4)")
+                         .arg(name, value, QLatin1String(option->value), expected);
             return Invalid;
         }
     }
