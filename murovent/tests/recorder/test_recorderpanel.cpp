@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QToolButton>
@@ -550,6 +551,19 @@ private slots:
         m_panel->slot_stop();
         QVERIFY(!m_timer->isTimerEnable());
         QVERIFY(!widget<QToolButton>("tb_timer")->isChecked());
+    }
+
+    void timerButtonArmsTheBarQuietly()
+    {
+        m_timer->setStopSec(75);
+        QSignalSpy enabled(m_timer, &TimerWidget::sig_timerEnable);
+        QTest::mouseClick(widget<QToolButton>("tb_timer"), Qt::LeftButton);
+        QVERIFY(m_timer->isTimerEnable());
+        QCOMPARE(enabled.count(), 0);
+        QCOMPARE(m_window->statusBar()->currentMessage(), QString("*** Murovent @:  将使用定时器, 录制时长:  00:01:15"));
+        QTest::mouseClick(widget<QToolButton>("tb_timer"), Qt::LeftButton);
+        QVERIFY(!m_timer->isTimerEnable());
+        QCOMPARE(m_window->statusBar()->currentMessage(), QString("*** Murovent @:  关闭定时器"));
     }
 
     void recordingsInARowAreNumbered()
