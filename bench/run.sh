@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and prints all their figures in one run:
+#   encoder   per-picture cost of the encoder and of each colour conversion
+#   manager   CPU per frame, sustained frame rate and peak memory through the C interface
+#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop)
+#   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
+#   fuzz      the theme file reader under libFuzzer (BENCH_FUZZ_SECONDS, default 180)
+# Figures only mean something on an otherwise idle machine.
+#
+#   bench/run.sh [NAME...]    (default: all of them)
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build="$top/build-bench"
+"$top/scripts/setup.sh" || exit 1
+"$top/scripts/build.sh" "$build" -DCMAKE_BUILD_TYPE=Release -DMUROVENT_BUILD_TESTS=OFF \
+  -DMUROVENT_BUILD_BENCH=ON >/dev/null || exit 1
+
+names=("$@")
+[ ${#names[@]} -gt 0 ] || names=(encoder manager capture audio fuzz)
+status=0
+for name in "${names[@]}"; do
+  echo "===== $name ====="
+  case "$name" in
+    fuzz) "$top/bench/fuzz/run.sh" "${BENCH_FUZZ_SECONDS:-180}" || status=1 ;;
+    *) "$top/bench/$name/run.sh" "$build" || status=1 ;;
+  esac
+  echo
+done
+exit $status
