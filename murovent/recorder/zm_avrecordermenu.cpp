@@ -1,6 +1,7 @@
 #include "zm_avrecordermenu.h"
 
 #include "helperwidget.h"
+#include "hotkeysetdlg.h"
 #include "imagewateritem.h"
 #include "rectselector.h"
 #include "savebarwidget.h"
@@ -8,9 +9,13 @@
 #include "timerwidget.h"
 #include "ui_zm_avrecordermenu.h"
 #include "zm_about.h"
+#include "serverinfostore.h"
 #include "zm_avrecordermenu_p.h"
+#include "zm_connect2server.h"
 #include "zm_graphicsitem.h"
 #include "zm_graphicsview.h"
+#include "zm_hotkeymgr.h"
+#include "zm_product.h"
 #include "zm_window.h"
 
 #include <common/zm_movieinfo_printer.h>
@@ -67,10 +72,14 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     connect(m_screenWatch, &QTimer::timeout, this, &ZMAVRecorderMenu::checkScreen);
     setupForm();
     trayMenu();
+    setupHotKeys();
+    setupServer();
     connect(m_selector, &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
     connect(m_selector, &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
     setupBars();
     m_mainWindow->showStatusMessage(tr("默认全屏录制 ......"));
+    loadThemes();
+    applyLastUsedTheme();
     updateControls();
     setAttribute(Qt::WA_DeleteOnClose);
     slot_fullScreenshot();
@@ -96,6 +105,24 @@ void ZMAVRecorderMenu::setupForm()
         ui->cb_audioRate->addItem(QIcon(), QString::number(rate));
     ui->cb_audioRate->setCurrentIndex(0);
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
+}
+
+// The keys file is missing on a first run, so the user is asked to pick keys then too.
+void ZMAVRecorderMenu::setupHotKeys()
+{
+    ZMHotKeyMgr* keys = ZMHotKeyMgr::instance();
+    connect(keys, &ZMHotKeyMgr::hotKeyActive, this, &ZMAVRecorderMenu::slot_hotKeyActive);
+    if (!keys->loadHotKeys())
+        QTimer::singleShot(2000, this, &ZMAVRecorderMenu::slot_msgHotKeyConflict);
+}
+
+// The server's answers come from its worker thread.
+void ZMAVRecorderMenu::setupServer()
+{
+    ZMConnect2Server* server = ZMConnect2Server::instance();
+    connect(server, &ZMConnect2Server::signal_serverMsg, this, &ZMAVRecorderMenu::slot_msgFromServer,
+            Qt::QueuedConnection);
+    server->start(1);
 }
 
 void ZMAVRecorderMenu::setupBars()
@@ -430,10 +457,14 @@ void ZMAVRecorderMenu::information(const QString& text)
 
 // ---- exit and window -----------------------------------------------------------------------
 
+// The exit report's answer (server message 2) or the timer, whichever comes first, ends
+// the program.
 void ZMAVRecorderMenu::slot_exit()
 {
+    saveThemes();
     m_d->stop();
     m_mainWindow->hide();
+    ZMConnect2Server::instance()->start(0);
     QTimer::singleShot(1000, this, &ZMAVRecorderMenu::slot_timer_exit);
 }
 
@@ -456,6 +487,48 @@ void ZMAVRecorderMenu::slot_camera()
 void ZMAVRecorderMenu::slot_msgHotKeyConflict()
 {
     information(tr("快捷键冲突,请重新设置快捷键"));
+}
+
+void ZMAVRecorderMenu::slot_settings()
+{
+    HotKeySetDlg dlg(this);
+    dlg.exec();
+}
+
+void ZMAVRecorderMenu::slot_msgFromServer(int id, QString)
+{
+    switch (id) {
+    case 0:
+        ui->tb_zolmet->setIcon(QIcon("://images/Logo_msg_48x48.png"));
+        m_mainWindow->showTrayMessage(tr("Murovent 有新版本了哦 !\n欢迎前往 ") + QString::fromUtf8(ZMProduct::kWebUrl)
+                                      + tr(" 下载"));
+        break;
+    case 2:
+        m_d->stop();
+        QCoreApplication::exit(0);
+        break;
+    case 3:
+        showAdvertisement();
+        break;
+    case 4:
+        information(tr("当前版本已不再维护,\n请到 ") + QString::fromUtf8(ZMProduct::kWebUrl) + tr(" 或 ")
+                    + QString::fromUtf8(ZMProduct::kWebUrlMirror) + tr(" 下载最新版本, 谢谢!"));
+        m_d->stop();
+        QCoreApplication::exit(0);
+        break;
+    default:
+        break;
+    }
+}
+
+// The advertisement is the preview's default picture: it replaces the default shown until
+// now, but never a captured screen the user is working on.
+void ZMAVRecorderMenu::showAdvertisement()
+{
+    const QString path = QString::fromUtf8(ServerInfoStore::instance().adImage().localpath.c_str());
+    if (!m_previewItem || !m_previewItem->isShowingDefault() || QPixmap(path).isNull())
+        return;
+    m_previewItem->slot_showDefaultPixmap(path);
 }
 
 // ---- area and preview ---------------------------------------------------------------------
@@ -710,3 +783,4 @@ void ZMAVRecorderMenu::on_tb_saveBarWidget_clicked() { slot_saveBarWidget(); }
 void ZMAVRecorderMenu::on_tb_timer_clicked(bool on) { slot_timerRecord(on); }
 void ZMAVRecorderMenu::on_tb_zolmet_clicked() { slot_zolmet(); }
 void ZMAVRecorderMenu::on_tb_help_clicked() { slot_help(); }
+void ZMAVRecorderMenu::on_tb_settings_clicked() { slot_settings(); }

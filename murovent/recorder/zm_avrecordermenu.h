@@ -20,6 +20,7 @@ class SaveBarWidget;
 class TextWaterItem;
 class TimerWidget;
 class ZMAVRecorderMenuPrivate;
+class ZMConfigUser;
 class ZMGraphicsItem;
 class ZMWindow;
 
@@ -82,6 +83,13 @@ public slots:
     void slot_timerRecord_statu(bool on);
     void slot_zolmet();
     void slot_help();
+    void slot_settings();
+    void slot_msgFromServer(int id, QString info);
+    // Themes: named sets of the panel's settings, kept in the user configuration file.
+    void slot_themeChanged(const QString& name);
+    void slot_themeCreate();
+    void slot_themeRemove();
+    void slot_themeRevert();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -103,6 +111,11 @@ private slots:
     void on_tb_timer_clicked(bool on);
     void on_tb_zolmet_clicked();
     void on_tb_help_clicked();
+    void on_tb_settings_clicked();
+    void on_cb_theme_currentIndexChanged(int index);
+    void on_tb_themeAdd_clicked();
+    void on_tb_themeDel_clicked();
+    void on_tb_themeRevert_clicked();
 
 private:
     friend class ZMAVRecorderMenuPrivate;
@@ -138,6 +151,22 @@ private:
     QPointF previewOrigin() const;
     void showScreenInPreview();
     void showMark(QGraphicsItem* mark);
+    void setupHotKeys();
+    void setupServer();
+    void showAdvertisement();
+
+    // Themes (zm_avrecordermenu_cfg.cpp).
+    void loadThemes();
+    bool restorePresetThemes();
+    bool applyLastUsedTheme();
+    bool applyTheme(const QString& name);
+    void applyThemeToPanel(const ZMConfigUser& user);
+    void readThemeFromPanel(ZMConfigUser* user) const;
+    bool storePanelIntoTheme(const QString& name);
+    bool createTheme(const QString& name, QString* error);
+    bool removeTheme(const QString& name);
+    bool revertThemes();
+    bool saveThemes();
 
     ZMAVRecorderMenuPrivate* m_d = nullptr;
     int m_state = Stopped;
@@ -163,4 +192,6 @@ private:
     int m_fixedWidth = -1;
     int m_timerBarWidth = 0;
     int m_saveBarWidth = 0;
+    // The theme the panel shows; its settings are stored back when another one is chosen.
+    QString m_themeName;
 };
