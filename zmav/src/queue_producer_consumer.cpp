@@ -37,19 +37,36 @@ bool queue_producer_consumer::acquire(CSignalSemaphore& sem, bool block,
 
 int queue_producer_consumer::enqueue(void* item, bool block)
 {
+    const int rc = reserveSlot(block);
+    if (rc == Ok)
+        publish(item);
+    return rc;
+}
+
+int queue_producer_consumer::reserveSlot(bool block)
+{
     if (m_exit.load())
         return Closed;
     if (!acquire(*m_empty, block, m_exit))
         return m_exit.load() ? Closed : WouldBlock;
     if (m_exit.load()) {
         // Give the slot back so that the ring's counts still match its contents on reopening.
-        m_empty->signal();
+        cancelSlot();
         return Closed;
     }
+    return Ok;
+}
+
+void queue_producer_consumer::publish(void* item)
+{
     m_slots[m_writePos] = item;
     m_writePos = (m_writePos + 1) % m_capacity;
     m_full->signal();
-    return Ok;
+}
+
+void queue_producer_consumer::cancelSlot()
+{
+    m_empty->signal();
 }
 
 int queue_producer_consumer::dequeue(void** out, bool block)

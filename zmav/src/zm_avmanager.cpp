@@ -17,7 +17,8 @@ constexpr auto kPollSlice = std::chrono::milliseconds(20);
 // The longest lag of the video-only schedule that is made up rather than skipped.
 constexpr auto kMaxCatchUp = std::chrono::milliseconds(100);
 // One AAC frame: 1024 samples of 16 bits per channel.
-constexpr int kAudioFrameBytesPerChannel = 1024 * 2;
+constexpr int kAudioFrameSamples = 1024;
+constexpr int kAudioFrameBytesPerChannel = kAudioFrameSamples * 2;
 
 } // namespace
 
@@ -265,10 +266,22 @@ void ZM_AVManager::run_only_audio()
     }
 }
 
-// Keeps the video clock within one frame of the audio clock; the audio capture sets the pace.
+// Sound handed to the encoder so far. The encoder's own clock counts the packets it has
+// written, which trail its input by the codec's delay (one AAC frame, 128 ms at 8000 Hz), and
+// would make the pacing depend on that delay.
+double ZM_AVManager::audioFedTime() const
+{
+    return double(m_encoder->audioFrames()) * kAudioFrameSamples / m_movieInfo.audioSampleRate;
+}
+
+// The audio capture sets the pace: a video slot is filled once the sound has passed its end,
+// when the picture grabbed at its start has surely arrived; the video clock stays less than
+// one frame behind the sound. Filling a slot earlier would find its picture missing, repeat
+// the previous one and leave every later picture a slot late. The slots that one frame of
+// sound covers are filled in one go.
 void ZM_AVManager::run_audio_video()
 {
-    if (m_movieInfo.frameRate < 1)
+    if (m_movieInfo.frameRate < 1 || m_movieInfo.audioSampleRate < 1)
         return;
     const double d = 1.0 / m_movieInfo.frameRate;
     while (!m_stop) {
@@ -278,22 +291,15 @@ void ZM_AVManager::run_audio_video()
         }
         if (!m_encoder)
             return;
-        double diff = m_encoder->audioTime() - m_encoder->videoTime();
-        if (diff > d) {
-            int k = 1;
-            do {
-                diff -= d;
-                ++k;
-            } while (diff > d);
-            for (int i = 0; i < k; ++i)
-                if (!encVideoFrame())
-                    return;
-        } else if (diff < -d) {
+        const double diff = audioFedTime() - m_encoder->videoTime();
+        if (diff < d) {
             if (!encAudioFrame())
                 return;
-        } else if (!encVideoFrame()) {
-            return;
+            continue;
         }
+        for (int k = int(diff / d); k > 0; --k)
+            if (!encVideoFrame())
+                return;
     }
 }
 

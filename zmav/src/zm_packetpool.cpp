@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstring>
+#include <new>
 
 namespace ZM {
 
@@ -24,20 +25,39 @@ ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
     return pool;
 }
 
+namespace {
+
+// Null when memory runs out.
+PoolItem* copyChunk(const unsigned char* data, int nbytes)
+{
+    std::unique_ptr<PoolItem> item(new (std::nothrow) PoolItem);
+    if (!item || !data || nbytes == 0)
+        return item.release();
+    // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
+    item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(nbytes)]);
+    if (!item->data)
+        return nullptr;
+    std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
+    item->len = nbytes;
+    return item.release();
+}
+
+} // namespace
+
 template <int ID, int N>
 bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, bool block)
 {
     if (m_queue->isExit() || nbytes < 0)
         return false;
-    auto item = std::make_unique<PoolItem>();
-    if (data && nbytes > 0) {
-        item->data = std::make_unique<unsigned char[]>(static_cast<size_t>(nbytes));
-        std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
-        item->len = nbytes;
-    }
-    if (m_queue->enqueue(item.get(), block) != queue_producer_consumer::Ok)
+    // The copy is made only once a slot is free, so no more than N pictures ever exist.
+    if (m_queue->reserveSlot(block) != queue_producer_consumer::Ok)
         return false;
-    item.release(); // the queue holds it now
+    PoolItem* item = copyChunk(data, nbytes);
+    if (!item) {
+        m_queue->cancelSlot();
+        return false;
+    }
+    m_queue->publish(item);
     return true;
 }
 

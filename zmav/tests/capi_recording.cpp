@@ -191,3 +191,66 @@ TEST_F(Recording, PauseLeavesNoGap)
     EXPECT_NEAR(double(info.streams[0].packets), 2.0 * fps, 6);
     EXPECT_GT(audio.refusedChunks(), 0); // refused while paused
 }
+
+// A flash and a beep at the same instant of the capture land at the same time in the file:
+// at 48000 Hz and at the panel's default 8000 Hz, where one AAC frame lasts 128 ms.
+class SyncAtRate : public Recording, public ::testing::WithParamInterface<int> {
+};
+
+TEST_P(SyncAtRate, SoundAndPicturesStayInStep)
+{
+    const std::string path = dir.file("sync.mp4");
+    const int fps = 30, rate = GetParam(), chunk = rate / 100;
+    ZM_MovieInfo info = movieInfo(path, ZM_AUDIO_VIDEO, fps);
+    info.audioSampleRate = rate;
+    ASSERT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, info));
+    ZMAV_Start(nullptr, nullptr);
+    const auto t0 = Clock::now();
+    const double eventAt = 1.5;
+    std::atomic<bool> quit{false};
+    std::thread sound([&] {
+        std::vector<int16_t> pcm(size_t(chunk) * 2); // 10 ms chunks
+        for (long k = 0; !quit; ++k) {
+            for (size_t i = 0; i < size_t(chunk); ++i) {
+                const double t = double(k * chunk + long(i)) / rate;
+                pcm[2 * i] = pcm[2 * i + 1] = t < eventAt ? 0 : int16_t(12000 * std::sin(2 * M_PI * 500 * t));
+            }
+            ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<unsigned char*>(pcm.data()), int(pcm.size() * 2));
+            std::this_thread::sleep_until(t0 + std::chrono::milliseconds(10 * (k + 1)));
+        }
+    });
+    std::thread screen([&] {
+        const auto dark = picture(320, 240, 0, 20, 20, 20), bright = picture(320, 240, 0, 240, 240, 240);
+        for (long k = 0; !quit; ++k) {
+            const auto& px = k < long(eventAt * fps) ? dark : bright; // grabbed at k / fps
+            ZMAV_EncodeVideoFrame(nullptr, nullptr, px.data(), int(px.size()));
+            std::this_thread::sleep_until(t0 + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>((k + 1.0) / fps)));
+        }
+    });
+    sleepMs(2500);
+    ZMAV_Stop(nullptr, nullptr);
+    quit = true;
+    sound.join();
+    screen.join();
+
+    // First bright picture: the pictures go dark, then bright, so a bisection finds it.
+    int lo = 0, hi = mp4probe::countVideoFrames(path) - 1;
+    ASSERT_GT(hi, 50);
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        const auto pic = mp4probe::decodeVideoFrame(path, mid);
+        ASSERT_TRUE(pic.ok) << pic.error;
+        (pic.pixel(100, 20).g > 128 ? hi : lo) = mid + (pic.pixel(100, 20).g > 128 ? 0 : 1);
+    }
+    const double flash = mp4probe::decodeVideoFrame(path, lo).pts;
+    const auto audio = mp4probe::decodeAudio(path);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    int64_t first = 0;
+    while (first < audio.frames() && std::fabs(audio.samples[size_t(first) * 2]) < 0.1f)
+        ++first;
+    const double beep = double(first) / rate;
+    EXPECT_NEAR(flash, beep, 0.5 / fps) << "flash " << flash << " s, beep " << beep << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, SyncAtRate, ::testing::Values(8000, 48000));

@@ -22,6 +22,11 @@ public:
     queue_producer_consumer& operator=(const queue_producer_consumer&) = delete;
 
     int enqueue(void* item, bool block);
+    // enqueue in two steps, so that a producer makes its item only once a slot is certain:
+    // reserveSlot gives the enqueue result; after Ok, exactly one publish or cancelSlot.
+    int reserveSlot(bool block);
+    void publish(void* item);
+    void cancelSlot();
     int dequeue(void** out, bool block);
     // Takes a stored item whether or not the queue is closed; only valid while neither the
     // producer nor the consumer is inside the queue (used to empty it between recordings).

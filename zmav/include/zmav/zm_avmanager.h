@@ -62,6 +62,7 @@ private:
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
     void fillSlotWithoutPicture();
+    double audioFedTime() const;
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;
     ZM_MovieInfo m_movieInfo;
