@@ -26,7 +26,10 @@ function(mv_add_test)
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
     "LSAN_OPTIONS=suppressions=${MUROVENT_SUPPRESSIONS}/lsan.supp:print_suppressions=0"
     "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${MUROVENT_SUPPRESSIONS}/tsan.supp")
+    "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${MUROVENT_SUPPRESSIONS}/tsan.supp"
+    # The program reports to its product server at start and exit: tests keep it on this
+    # machine (a closed port) unless they run a server of their own.
+    "MUROVENT_SERVER_URL=http://127.0.0.1:9")
   if(NOT T_X AND NOT T_TRAY)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()

@@ -102,10 +102,6 @@ void ZMAVRecorderMenu::applyThemeToPanel(const ZMConfigUser& user)
         ui->cb_theme->setCurrentIndex(entry);
     m_saveBox.widget->setDir(QString::fromUtf8(theme.savePath.c_str()));
 
-    const int mode = qBound(0, theme.model, ui->cb_recordMode->count() - 1);
-    ui->cb_recordMode->setCurrentIndex(mode);
-    slot_recordModelChanged(mode);
-
     const int rate = ui->cb_audioRate->findText(QString::number(theme.audioRate));
     ui->cb_audioRate->setCurrentIndex(rate >= 0 ? rate : 0);
 
@@ -116,6 +112,11 @@ void ZMAVRecorderMenu::applyThemeToPanel(const ZMConfigUser& user)
     ui->checkBox_mouse->setChecked(theme.isGrabMouse);
     ui->checkBox_sysAudio->setChecked(theme.isSysAudio);
     slot_sysAudioOnly(theme.isSysAudio);
+    // The mode comes last: the system-sound switch above enables the audio controls, which a
+    // video-only mode has to take back.
+    const int mode = qBound(0, theme.model, ui->cb_recordMode->count() - 1);
+    ui->cb_recordMode->setCurrentIndex(mode);
+    slot_recordModelChanged(mode);
 
     m_timerBox.widget->setTimerEnable(theme.isTimerEnable);
     m_timerBox.widget->setStopSec(theme.timerStopSec);
