@@ -106,8 +106,10 @@ void ZM_AVManager::ZM_Stop()
     waitForWriters();
     AudioPool::instance().discardAll();
     m_picturesDropped += VideoPool::instance().discardAll();
-    if (m_encoder)
+    if (m_encoder) {
+        closeVideoTrack();
         m_encoder->uninit();
+    }
 }
 
 bool ZM_AVManager::is_Working() const
@@ -159,9 +161,12 @@ bool ZM_AVManager::encVideoFrame()
             fillSlotWithoutPicture();
             return true;
         }
-        m_encoder->writeVideoFrame(item->data.get(), item->len);
-        if (item->len == pictureBytes(m_movieInfo)) // the encoder ignores any other size
-            ++m_newPictures;
+        if (item->len != pictureBytes(m_movieInfo))
+            return true; // the encoder ignores it: no slot
+        m_lastPicture = std::move(item);
+        m_encoder->writeVideoFrame(m_lastPicture->data.get(), m_lastPicture->len);
+        m_lastSlotEmpty = false;
+        ++m_newPictures;
         return true;
     case queue_producer_consumer::WouldBlock:
         fillSlotWithoutPicture();
@@ -178,6 +183,18 @@ void ZM_AVManager::fillSlotWithoutPicture()
     const bool empty = m_encoder->frameSlots() > uint32_t(m_movieInfo.frameRate) + 30;
     m_encoder->writeVideoFrame(nullptr, 0);
     ++(empty ? m_emptySlots : m_repeatedSlots);
+    m_lastSlotEmpty = empty;
+}
+
+// Empty slots store nothing, so a video track ending in them would end at its last stored
+// picture, short of the recording's length: one more slot with that picture closes it.
+void ZM_AVManager::closeVideoTrack()
+{
+    if (!m_lastSlotEmpty || !m_lastPicture)
+        return;
+    m_encoder->writeVideoFrame(m_lastPicture->data.get(), m_lastPicture->len);
+    ++m_repeatedSlots;
+    m_lastSlotEmpty = false;
 }
 
 ZMAV_Stats ZM_AVManager::stats() const

@@ -13,6 +13,7 @@
 namespace ZM {
 
 class ZM_AVEncoder;
+struct PoolItem;
 
 // One recording: the encoder, a copy of its description, and the encoding thread that takes
 // pictures and sound from the two process-wide pools and paces the output.
@@ -62,6 +63,7 @@ private:
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
     void fillSlotWithoutPicture();
+    void closeVideoTrack();
     double audioFedTime() const;
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;
@@ -79,6 +81,10 @@ private:
     std::atomic<int> m_audioRefused{0};
     std::atomic<int> m_picturesDropped{0};
     std::vector<unsigned char> m_audioFrame;
+    // The latest picture encoded, and whether the latest slot was left empty (encoding thread,
+    // then ZM_Stop after it ended).
+    std::unique_ptr<PoolItem> m_lastPicture;
+    bool m_lastSlotEmpty = false;
 };
 
 } // namespace ZM
