@@ -236,7 +236,7 @@ int main(int argc, char** argv)
     // A rate is sustained when the file holds at least 99.5 % of the slots the wall clock asks
     // for and the grab thread got every picture in (the library never held it back for long).
     if (rates.empty())
-        rates = {30, 40, 50, 60, 75, 90};
+        rates = {30, 45, 60, 90, 120, 150, 180, 240};
     int best = 0;
     for (int fps : rates) {
         const Result r = record(desktop, fps, seconds, false);
