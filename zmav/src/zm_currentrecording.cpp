@@ -10,6 +10,11 @@ ZM_CurrentRecording& ZM_CurrentRecording::instance()
     return current;
 }
 
+ZM_CurrentRecording::~ZM_CurrentRecording()
+{
+    replace(nullptr);
+}
+
 void ZM_CurrentRecording::replace(std::unique_ptr<ZM_AVManager> next)
 {
     std::lock_guard<std::mutex> control(m_control);

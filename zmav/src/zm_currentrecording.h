@@ -32,6 +32,9 @@ public:
 
 private:
     ZM_CurrentRecording() = default;
+    // A program that exits without stopping still gets a finished file, and the encoding
+    // thread ends before the pools it uses are destroyed.
+    ~ZM_CurrentRecording();
     void retire();
 
     std::mutex m_control;

@@ -177,6 +177,24 @@ TEST_F(Lifecycle, WaitingInputIsDroppedAtStop)
     EXPECT_LT(first.pixel(100, 20).r, 50);
 }
 
+TEST_F(Lifecycle, ExitWithoutStopFinishesTheFile)
+{
+    const std::string path = dir.file("exit.mp4");
+    EXPECT_EXIT(
+        {
+            ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, 20));
+            ZMAV_Start(nullptr, nullptr);
+            for (int i = 0; i < 5; ++i)
+                video();
+            sleepMs(300);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_GE(videoPackets(info), 5);
+}
+
 // Stop while the capture threads are blocked in (video) or passing through (audio) the
 // library, over and over: the recording must not be destroyed under them.
 TEST_F(Lifecycle, StopWhileCaptureThreadsAreInside)
