@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The installed program, used as a user would on a first run: it starts in an empty folder,
+# asks for hot keys, records with the hot keys (start, pause, resume, stop) while a second
+# copy is refused, and leaves through the tray menu. Checks the recording and the files the
+# program keeps.
+#
+#   e2e.sh BUILD_DIR SOURCE_DIR ARTEFACT_DIR      (SOURCE_DIR: the program's sources, murovent/)
+#
+# Needs the test environment's X server, tray host and sound server with a tone on the
+# microphone (scripts/testenv --tray --pulse --tone 440).
+set -uo pipefail
+
+build=$1 sources=$2 artefacts=$3
+server_script=$sources/tests/server/product_server.py preset=$sources/config/cfg/user-pre.cfg
+work=$(mktemp -d /tmp/mv-e2e.XXXXXX)
+prefix=$work/prefix run=$work/run
+mkdir -p "$run" "$work/tmp" "$work/home"
+pids=()
+
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "e2e: FAIL: $*" >&2; exit 1; }
+note() { echo "e2e: $*"; }
+
+# Without a window manager the focus can end at None, where keys are dropped.
+focus_pointer_root() {
+  python3 -c 'import ctypes
+x = ctypes.cdll.LoadLibrary("libX11.so.6"); x.XOpenDisplay.restype = ctypes.c_void_p
+d = ctypes.c_void_p(x.XOpenDisplay(None)); x.XSetInputFocus(d, 1, 1, 0); x.XCloseDisplay(d)'
+}
+
+# windows PID: the visible windows of that process, one "id width height title" a line.
+# (xdotool's name search does not match these UTF-8 titles reliably: titles are compared here.)
+windows() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$1" "" 2>/dev/null); do
+    [ "$(xdotool getwindowpid "$w" 2>/dev/null)" = "$1" ] || continue
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w")"
+  done
+}
+
+# window PID TITLE: the id of a visible window of that process with exactly that title.
+window() {
+  windows "$1" | while read -r id _ _ title; do [ "$title" = "$2" ] && { echo "$id"; break; }; done
+}
+
+# wait_window PID TITLE SECONDS
+wait_window() {
+  local deadline=$((SECONDS + $3)) id
+  while [ $SECONDS -lt "$deadline" ]; do
+    id=$(window "$1" "$2")
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+
+# sleep_until T: sleeps until T seconds after the recording's first key.
+sleep_until() { sleep "$(awk -v t0="$t0" -v t="$1" -v now="$(date +%s.%N)" 'BEGIN { d = t0 + t - now; print (d > 0 ? d : 0) }')"; }
+
+# answer WINDOW: presses Return in a message box (its default button).
+answer() {
+  xdotool windowfocus "$1"
+  sleep 0.2
+  xdotool key Return
+}
+
+# ---- install and environment ----------------------------------------------------------------
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "$work/install.log"; fail "install"; }
+program=$prefix/bin/murovent
+[ -x "$program" ] || fail "no installed program"
+export LD_LIBRARY_PATH=$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+ldd "$program" | grep -q "libZMAV.so.* => $prefix/lib/" || fail "the installed program does not use the installed library"
+
+cat >"$work/server.json" <<'EOF'
+{"getProductInfo": {"body": "{\"version\":\"3.2.2\",\"canUseMinVersion\":\"3.0.0\",\"productName\":\"Murovent\"}"},
+ "useReport": {"body": "{\"result\":0}"}}
+EOF
+python3 "$server_script" "$work/server.json" "$work/server.log" >"$work/server.out" &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^PORT ' "$work/server.out" 2>/dev/null && break; sleep 0.1; done
+port=$(sed -n 's/^PORT //p' "$work/server.out")
+[ -n "$port" ] || fail "product server did not start"
+
+export TMPDIR=$work/tmp HOME=$work/home MUROVENT_SERVER_URL=http://127.0.0.1:$port
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+cd "$run" || fail "no working folder"
+
+# ---- first start ------------------------------------------------------------------------------
+"$program" >"$work/out1.txt" 2>"$work/err1.txt" &
+pid=$!
+pids+=($pid)
+main_title='Murovent --[iZolmet && KX]Zolmet出品'
+main=$(wait_window $pid "$main_title" 20) || fail "no main window"
+note "main window $main"
+# No keys file yet: two seconds later the program asks for hot keys.
+box=$(wait_window $pid '提示' 10) || fail "no hot-key message on the first run"
+answer "$box"
+for _ in $(seq 50); do [ -z "$(window $pid '提示')" ] && break; sleep 0.1; done
+[ -z "$(window $pid '提示')" ] || fail "the hot-key message stays open"
+sleep 1
+mkdir -p "$artefacts"
+import -window "$main" "$artefacts/e2e-main-window.png" || fail "screenshot"
+note "screenshot $artefacts/e2e-main-window.png"
+cmp -s user_win7.cfg "$preset" || cmp -s user_xp.cfg "$preset" || fail "the user file is not a copy of the built-in themes"
+
+# ---- recording by hot keys, a second copy meanwhile -----------------------------------------
+# The last used built-in theme starts three seconds after the key: 4 s recorded, a 2 s
+# pause, 2 s more.
+focus_pointer_root
+t0=$(date +%s.%N)
+xdotool key ctrl+F1
+sleep 2
+"$program" >"$work/out2.txt" 2>"$work/err2.txt" &
+second=$!
+pids+=($second)
+guard=$(wait_window $second 'Murovent [Zolmet]' 15) || fail "the second copy shows no message"
+[ -z "$(window $second "$main_title")" ] || fail "the second copy opened a main window"
+answer "$guard"
+wait $second
+rc=$?
+[ $rc -eq 0 ] || fail "the second copy ended with $rc"
+kill -0 $pid 2>/dev/null || fail "the first copy died"
+for step in "7 ctrl+F1" "9 ctrl+F1" "11 ctrl+F3"; do
+  sleep_until "${step% *}"
+  focus_pointer_root
+  xdotool key "${step#* }"
+done
+sleep 1
+
+movie=$(ls "$HOME"/KX~*.mp4 2>/dev/null | head -n1)
+[ -n "$movie" ] || fail "no recording in the home folder"
+streams=$(ffprobe -v error -show_entries stream=codec_type,codec_name -of csv=p=0 "$movie" | tr '\n' ' ')
+[ "$streams" = "h264,video aac,audio " ] || fail "streams: $streams"
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
+awk -v d="$duration" 'BEGIN { exit !(d >= 5.4 && d <= 6.6) }' || fail "duration $duration, expected about 6 s"
+errors=$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -n3)
+[ -z "$errors" ] || fail "decoding: $errors"
+# The microphone hears the tone: the sound track is not silence.
+volume=$(ffmpeg -v info -i "$movie" -vn -af volumedetect -f null - 2>&1 | sed -n 's/.*mean_volume: \(-*[0-9.]*\) dB/\1/p')
+awk -v v="$volume" 'BEGIN { exit !(v != "" && v > -40) }' || fail "sound track mean volume $volume dB"
+note "recording $movie: $streams, ${duration}s, mean volume ${volume} dB"
+
+# ---- leaving through the tray menu ---------------------------------------------------------------
+icon=$(windows $pid | while read -r id width height _; do
+  [ "$width" -le 64 ] && [ "$height" -le 64 ] && [ "$width" -ge 8 ] && { echo "$id"; break; }
+done)
+[ -n "$icon" ] || fail "no tray icon"
+xdotool mousemove --window "$icon" 5 5 click 3
+sleep 1
+# The menu holds start/pause, stop and exit; from no selection Up reaches the last one.
+xdotool key Up Return
+for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+kill -0 $pid 2>/dev/null && fail "the program is still running after 退出程序"
+wait $pid
+rc=$?
+[ $rc -eq 0 ] || fail "the program ended with $rc"
+
+# ---- what it leaves behind -----------------------------------------------------------------------
+[ "$(cat hotkey.cfg)" = "$(printf 'Ctrl+F1\nCtrl+F3')" ] || fail "hotkey.cfg: $(cat hotkey.cfg)"
+user=$(ls user_win7.cfg user_xp.cfg 2>/dev/null | head -n1)
+[ -n "$user" ] || fail "no user file"
+[ "$(grep -c '<Node>' "$user")" -eq 4 ] || fail "$user does not hold the four themes"
+grep -q '<LastUseIdx>3</LastUseIdx>' "$user" || fail "$user: last used theme"
+grep -q "<savePath>$HOME</savePath>" "$user" || fail "$user: the theme's folder is not the home folder"
+grep -q '<timerDelaySec>3</timerDelaySec>' "$user" || fail "$user: no timer values"
+[ -s "$TMPDIR/mr.cfg" ] || fail "no server cache"
+grep -q 'proVerInfo' "$TMPDIR/mr.cfg" && fail "the server cache is stored in clear"
+grep -q 'useState=1' "$work/server.log" || fail "no start-up report"
+grep -q 'useState=0' "$work/server.log" || fail "no exit report"
+note "passed"
