@@ -9,4 +9,12 @@ shift
 bin="$build/bench/manager/bench_manager"
 [ -x "$bin" ] || { echo "run.sh: $bin not built (cmake --build $build --target bench_manager)" >&2; exit 1; }
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
-"$bin" "$@"
+if [ $# -gt 0 ]; then
+  exec "$bin" "$@"
+fi
+# The recording at 30 fps runs in a process of its own, so that its peak memory is not that
+# of the faster rates of the search.
+echo "--- 30 fps"
+"$bin" 8 30
+echo "--- sustained rate search"
+"$bin" 5 30 45 60 90 120 150 180 240 | grep -v "^video"

@@ -158,11 +158,15 @@ bool ZM_AVManager::encVideoFrame()
         if (autoJump)
             m_videoStarted = true;
         if (item->len == 0) {
+            pool.recycle(std::move(item));
             fillSlotWithoutPicture();
             return true;
         }
-        if (item->len != pictureBytes(m_movieInfo))
+        if (item->len != pictureBytes(m_movieInfo)) {
+            pool.recycle(std::move(item));
             return true; // the encoder ignores it: no slot
+        }
+        pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
         m_encoder->writeVideoFrame(m_lastPicture->data.get(), m_lastPicture->len);
         m_lastSlotEmpty = false;

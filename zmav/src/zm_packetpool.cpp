@@ -6,8 +6,15 @@
 
 namespace ZM {
 
+namespace {
+// A couple of spare buffers cover the steady cycle of producer, queue and encoder.
+constexpr int kSpares = 2;
+} // namespace
+
 template <int ID, int N>
-ZMPacketPool<ID, N>::ZMPacketPool() : m_queue(std::make_unique<queue_producer_consumer>(N))
+ZMPacketPool<ID, N>::ZMPacketPool()
+    : m_queue(std::make_unique<queue_producer_consumer>(N)),
+      m_spares(std::make_unique<queue_producer_consumer>(kSpares))
 {
 }
 
@@ -16,6 +23,9 @@ ZMPacketPool<ID, N>::~ZMPacketPool()
 {
     close();
     discardAll();
+    void* raw = nullptr;
+    while (m_spares->takeRemaining(&raw) == queue_producer_consumer::Ok)
+        delete static_cast<PoolItem*>(raw);
 }
 
 template <int ID, int N>
@@ -25,24 +35,31 @@ ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
     return pool;
 }
 
-namespace {
-
 // Null when memory runs out.
-PoolItem* copyChunk(const unsigned char* data, int nbytes)
+template <int ID, int N>
+PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
 {
-    std::unique_ptr<PoolItem> item(new (std::nothrow) PoolItem);
-    if (!item || !data || nbytes == 0)
-        return item.release();
-    // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
-    item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(nbytes)]);
-    if (!item->data)
+    void* spare = nullptr;
+    m_spares->dequeue(&spare, false);
+    std::unique_ptr<PoolItem> item(static_cast<PoolItem*>(spare));
+    if (!item)
+        item.reset(new (std::nothrow) PoolItem);
+    if (!item)
         return nullptr;
+    item->len = 0;
+    if (!data || nbytes == 0)
+        return item.release();
+    if (item->cap < nbytes) {
+        // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
+        item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(nbytes)]);
+        item->cap = item->data ? nbytes : 0;
+        if (!item->data)
+            return nullptr;
+    }
     std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
     item->len = nbytes;
     return item.release();
 }
-
-} // namespace
 
 template <int ID, int N>
 bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, bool block)
@@ -59,6 +76,13 @@ bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, boo
     }
     m_queue->publish(item);
     return true;
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::recycle(std::unique_ptr<PoolItem> item)
+{
+    if (item && item->cap > 0 && m_spares->enqueue(item.get(), false) == queue_producer_consumer::Ok)
+        item.release();
 }
 
 template <int ID, int N>
@@ -109,7 +133,9 @@ int ZMPacketPool<ID, N>::readnBytes(unsigned char* dst, int n)
             m_seg.buf = std::move(item->data);
             m_seg.pos = take;
             m_seg.left = item->len - take;
+            item->cap = 0;
         }
+        recycle(std::move(item));
     }
     return ReadOk;
 }

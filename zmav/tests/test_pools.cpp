@@ -121,7 +121,28 @@ TEST_F(Pools, NullPictureIsAnEmptyItem)
     ASSERT_EQ(video.takeItem(item, false), 0);
     ASSERT_TRUE(item);
     EXPECT_EQ(item->len, 0);
-    EXPECT_EQ(item->data, nullptr);
+}
+
+TEST_F(Pools, RecycledBuffersAreReused)
+{
+    const std::vector<unsigned char> a = run(0, 1000), b = run(500, 800);
+    ASSERT_TRUE(video.writenBytes(a.data(), 1000, true));
+    std::unique_ptr<PoolItem> item;
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    const unsigned char* buffer = item->data.get();
+    video.recycle(std::move(item));
+    ASSERT_TRUE(video.writenBytes(b.data(), 800, true));
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    EXPECT_EQ(item->data.get(), buffer);
+    ASSERT_EQ(item->len, 800);
+    EXPECT_TRUE(std::equal(b.begin(), b.end(), item->data.get()));
+    video.recycle(std::move(item));
+    // A larger chunk gets a buffer of its own.
+    const std::vector<unsigned char> c = run(7, 1200);
+    ASSERT_TRUE(video.writenBytes(c.data(), 1200, true));
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    ASSERT_EQ(item->len, 1200);
+    EXPECT_TRUE(std::equal(c.begin(), c.end(), item->data.get()));
 }
 
 TEST_F(Pools, ClosingReleasesBlockedReaderAndWriter)

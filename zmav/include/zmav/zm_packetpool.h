@@ -8,10 +8,12 @@
 namespace ZM {
 
 // One chunk handed in by a producer: an owned copy of its bytes, or nothing (len 0) when
-// the producer passed no data.
+// the producer passed no data. cap is the size of the buffer, which may be larger than len
+// when the item is reused.
 struct PoolItem {
     std::unique_ptr<unsigned char[]> data;
     int len = 0;
+    int cap = 0;
 };
 
 // Process-wide bounded intake between one capture thread and the encoding thread. Producers
@@ -32,6 +34,9 @@ public:
     int readnBytes(unsigned char* dst, int n);
     // Consumer side: one whole item; the queue's result code (0 taken, 1 empty, 2 closed).
     int takeItem(std::unique_ptr<PoolItem>& out, bool block);
+    // Consumer side: hands back an item that is no longer needed, so that the producer can
+    // reuse its buffer instead of allocating (and the allocator retaining) megabytes a frame.
+    void recycle(std::unique_ptr<PoolItem> item);
 
     // Opening and closing the intake; closing releases blocked callers within 20 ms.
     void open();
@@ -59,8 +64,12 @@ private:
     ZMPacketPool& operator=(const ZMPacketPool&) = delete;
 
     int copyFromSegment(unsigned char* dst, int n);
+    PoolItem* copyChunk(const unsigned char* data, int nbytes);
 
     std::unique_ptr<queue_producer_consumer> m_queue;
+    // Items handed back by the consumer for the producer to reuse: the same two threads in
+    // the other direction.
+    std::unique_ptr<queue_producer_consumer> m_spares;
     Segment m_seg;
 };
 
