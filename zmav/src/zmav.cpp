@@ -4,12 +4,15 @@
 
 #include "zm_currentrecording.h"
 
+#include <cstring>
+
 using ZM::ZM_AVManager;
 using ZM::ZM_CurrentRecording;
 
 bool ZMAV_init(void*, void*, void*, ZM_MovieInfo info)
 {
-    if (info.save_path[0] == '\0')
+    // An unterminated path would be read past the record's end.
+    if (info.save_path[0] == '\0' || !std::memchr(info.save_path, '\0', sizeof info.save_path))
         return false;
     ZM_CurrentRecording& current = ZM_CurrentRecording::instance();
     current.replace(nullptr);

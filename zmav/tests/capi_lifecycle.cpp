@@ -67,6 +67,9 @@ TEST_F(Lifecycle, FailedOpenLeavesNoRecording)
     EXPECT_FALSE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(dir.file("no/such/dir.mp4"), ZM_VIDEO)));
     ZMAV_Start(nullptr, nullptr);
     EXPECT_EQ(video(), 0);
+    ZM_MovieInfo unterminated = movieInfo(dir.file("u.mp4"), ZM_VIDEO);
+    std::memset(unterminated.save_path, 'a', sizeof unterminated.save_path);
+    EXPECT_FALSE(ZMAV_init(nullptr, nullptr, nullptr, unterminated));
     ZMAV_Stop(nullptr, nullptr);
 }
 

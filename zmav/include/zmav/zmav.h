@@ -18,8 +18,8 @@ extern "C" {
 #endif
 
 /* Opens a new recording (creating its file) from a copy of info, finalising and replacing
-   any existing one. False, with no recording left, when save_path is empty (the existing
-   recording then stays) or when the file cannot be set up. */
+   any existing one. False, with no recording left, when the file cannot be set up. False
+   with the existing recording kept when save_path is empty or not zero-terminated. */
 ZMAV_EXPORT bool ZMAV_init(void* reserved1, void* reserved2, void* reserved3, ZM_MovieInfo info);
 
 /* Starts the encoding thread of the recording opened by ZMAV_init. */
