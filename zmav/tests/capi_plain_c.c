@@ -1,6 +1,8 @@
 /* The C interface used from plain C: the header compiles without C++, the record gets its
    defaults from ZM_MovieInfo_setDefaults, and a short audio recording ends in a file. */
 
+#define _DEFAULT_SOURCE /* mkdtemp, usleep */
+
 #include <zmav/zmav.h>
 
 #include <stdint.h>
