@@ -74,7 +74,8 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || { cat "
 program=$prefix/bin/murovent
 [ -x "$program" ] || fail "no installed program"
 export LD_LIBRARY_PATH=$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
-ldd "$program" | grep -q "libZMAV.so.* => $prefix/lib/" || fail "the installed program does not use the installed library"
+libraries=$(ldd "$program")
+grep -q "libZMAV.so.* => $prefix/lib/" <<<"$libraries" || fail "the installed program does not use the installed library"
 
 cat >"$work/server.json" <<'EOF'
 {"getProductInfo": {"body": "{\"version\":\"3.2.2\",\"canUseMinVersion\":\"3.0.0\",\"productName\":\"Murovent\"}"},
