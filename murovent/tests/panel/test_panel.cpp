@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFrame>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -437,26 +438,35 @@ private slots:
 #endif
     }
 
-    void saveBarDocksOrPopsUp()
+    void barsDockOrPopUp()
     {
         withHotKeyFile();
         startProgram();
-        auto* save = m_panel->findChild<SaveBarWidget*>();
-        auto* button = widget<QToolButton>("tb_saveBarWidget");
+        const QList<QPair<QWidget*, const char*>> bars = {
+            {m_panel->findChild<SaveBarWidget*>(), "tb_saveBarWidget"},
+            {m_panel->findChild<TimerWidget*>(), "tb_timerWidget"}};
         m_window->resize(860, 627);
-        QTRY_VERIFY(button->isVisible());
-        QVERIFY(!save->isVisible());
-        QTest::mouseClick(button, Qt::LeftButton);
-        auto* popup = qobject_cast<QMenu*>(save->parentWidget());
-        QVERIFY(popup);
-        QTRY_VERIFY(popup->isVisible());
-        QVERIFY((popup->pos() - button->mapToGlobal(QPoint(0, 0))).manhattanLength() < 30);
-        QVERIFY(button->isVisible() && button->isEnabled());
-        popup->close();
+        for (const auto& [bar, buttonName] : bars) {
+            auto* button = widget<QToolButton>(buttonName);
+            QTRY_VERIFY(button->isVisible());
+            QVERIFY(!bar->isVisible());
+            QTest::mouseClick(button, Qt::LeftButton);
+            auto* popup = qobject_cast<QMenu*>(bar->parentWidget());
+            QVERIFY(popup);
+            QTRY_VERIFY(popup->isVisible());
+            QVERIFY(bar->isVisible());
+            QVERIFY((popup->pos() - button->mapToGlobal(QPoint(0, 0))).manhattanLength() < 30);
+            QVERIFY(button->isVisible() && button->isEnabled());
+            popup->close();
+        }
         m_window->resize(1900, 700);
-        QTRY_VERIFY(save->isVisible());
-        QVERIFY(!button->isVisible());
-        QCOMPARE(save->parentWidget(), widget<QWidget>("frame_saveBox"));
+        for (const auto& [bar, buttonName] : bars) {
+            QTRY_VERIFY(bar->isVisible());
+            QVERIFY(!widget<QToolButton>(buttonName)->isVisible());
+            QVERIFY(qobject_cast<QFrame*>(bar->parentWidget()));
+        }
+        QCOMPARE(bars[0].first->parentWidget(), widget<QWidget>("frame_saveBox"));
+        QCOMPARE(bars[1].first->parentWidget(), widget<QWidget>("frame_timerBox"));
     }
 
     // ---- product server ----------------------------------------------------------------
