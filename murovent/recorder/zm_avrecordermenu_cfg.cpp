@@ -50,8 +50,9 @@ void ZMAVRecorderMenu::loadThemes()
         ui->cb_theme->addItem(QString::fromUtf8(store->userAt(i)->theme.c_str()));
 }
 
-// Puts the built-in themes over the user file and loads them. A file that is there but gave
-// no themes (a damaged or foreign one) is kept beside as "<file>.bak" rather than lost.
+// Puts the built-in themes over the user file and loads them. The file replaced is kept
+// beside as "<file>.bak": on a start it is one that gave no themes, typically a damaged one,
+// which would otherwise be lost without a word.
 bool ZMAVRecorderMenu::restorePresetThemes()
 {
     const QString name = userFileName();
