@@ -34,11 +34,30 @@ int ZM_AVBase::rowAlignment(int width)
     return align;
 }
 
-void ZM_AVBase::initTmpFrame(int srcW, int srcH, int dstW, int dstH, int srcFormat, int dstFormat)
+namespace {
+
+int checkedAlignment(int width)
 {
-    const int align = rowAlignment(srcW);
+    const int align = ZM_AVBase::rowAlignment(width);
     if (align == 1)
         throw std::string("@ ZM_AVBase::initTmpFrame(...): align error !");
+    return align;
+}
+
+} // namespace
+
+void ZM_AVBase::initDestination(int width, int height, int dstFormat)
+{
+    const int align = checkedAlignment(width);
+    av_frame_free(&m_srcFrame);
+    av_frame_free(&m_dstFrame);
+    if (!private_mallocFrame(&m_dstFrame, width, height, dstFormat, align))
+        throw std::string("@ private_mallocFrame() error !");
+}
+
+void ZM_AVBase::initTmpFrame(int srcW, int srcH, int dstW, int dstH, int srcFormat, int dstFormat)
+{
+    const int align = checkedAlignment(srcW);
     av_frame_free(&m_srcFrame);
     av_frame_free(&m_dstFrame);
     if (!private_mallocFrame(&m_srcFrame, srcW, srcH, srcFormat, align)

@@ -157,7 +157,7 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
     if (m_height % 2 != 0)
         fail("@ picture height must be even");
     const int srcFormat = getFrameFormat(info);
-    ZM_AVBase::init(m_width, m_height, srcFormat, AV_PIX_FMT_YUV420P);
+    initDestination(m_width, m_height, AV_PIX_FMT_YUV420P);
     m_srcBytes = av_image_get_buffer_size(AVPixelFormat(srcFormat), m_width, m_height, 1);
     // Repeats of a slot before the first picture show black rather than stale memory.
     const ptrdiff_t linesizes[4] = {m_dstFrame->linesize[0], m_dstFrame->linesize[1],
@@ -259,15 +259,9 @@ void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
     if (data && len != 0) {
         if (len != m_srcBytes)
             return;
-        if (av_frame_make_writable(m_srcFrame) < 0 || av_frame_make_writable(m_dstFrame) < 0)
+        if (av_frame_make_writable(m_dstFrame) < 0)
             return;
-        const uint8_t* planes[4] = {};
-        int strides[4] = {};
-        av_image_fill_arrays(const_cast<uint8_t**>(planes), strides, data,
-                             AVPixelFormat(m_srcFrame->format), m_width, m_height, 1);
-        av_image_copy(m_srcFrame->data, m_srcFrame->linesize, planes, strides,
-                      AVPixelFormat(m_srcFrame->format), m_width, m_height);
-        m_converter->convert(m_srcFrame, m_dstFrame);
+        m_converter->convert(data, m_dstFrame);
         encodeVideo(m_dstFrame);
     } else if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30) {
         encodeVideo(m_dstFrame);

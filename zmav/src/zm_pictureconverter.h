@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 struct AVFrame;
 
 namespace ZM {
@@ -9,11 +11,13 @@ namespace ZM {
 // exactly and about ten times faster than swscale's fast bilinear path.
 class ZM_PictureConverter {
 public:
-    // srcFormat is AV_PIX_FMT_BGRA or AV_PIX_FMT_NV21.
+    // srcFormat is AV_PIX_FMT_BGRA or AV_PIX_FMT_NV21; width is even.
     ZM_PictureConverter(int srcFormat, int width, int height);
 
-    // Converts src (in the source format) into dst (YUV420P); both are width x height.
-    bool convert(const AVFrame* src, AVFrame* dst) const;
+    // Converts one picture as the library receives it (rows back to back, NV21's V/U plane
+    // right after its Y plane, at any address) into dst (YUV420P, width x height). Reading the
+    // caller's bytes directly spares a copy of the whole picture into an aligned buffer.
+    bool convert(const uint8_t* src, AVFrame* dst) const;
 
 private:
     int m_srcFormat;

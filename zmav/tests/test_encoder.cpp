@@ -450,3 +450,29 @@ TEST_F(EncoderTest, Nv21PicturesKeepTheirColours)
     ASSERT_TRUE(decoded.ok) << decoded.error;
     expectColour(decoded, 32, 24, {255, 0, 0}, 8);
 }
+
+// Pictures come straight from the caller's buffer, which need not be aligned in any way.
+TEST_F(EncoderTest, PictureAtAnOddAddressEncodesExactlyLikeAnAlignedCopy)
+{
+    const int w = 200, h = 120, pictures = 3;
+    auto record = [&](const std::string& file, size_t offset) {
+        ZM_AVEncoder enc(ZM_VIDEO);
+        ASSERT_EQ(initError(enc, movie(file, w, h, 10, ZM_VIDEO)), "");
+        for (int i = 0; i < pictures; ++i) {
+            const std::vector<unsigned char> pic = quadrantPicture(w, h, i * 20);
+            std::vector<unsigned char> buffer(pic.size() + offset);
+            std::memcpy(buffer.data() + offset, pic.data(), pic.size());
+            enc.writeVideoFrame(buffer.data() + offset, int(pic.size()));
+        }
+        enc.uninit();
+    };
+    record(path("aligned.mp4"), 0);
+    record(path("odd.mp4"), 1);
+    for (int i = 0; i < pictures; ++i) {
+        const mp4probe::DecodedPicture aligned = mp4probe::decodeVideoFrame(path("aligned.mp4"), i);
+        const mp4probe::DecodedPicture odd = mp4probe::decodeVideoFrame(path("odd.mp4"), i);
+        ASSERT_TRUE(aligned.ok && odd.ok) << aligned.error << odd.error;
+        expectQuadrants(odd);
+        EXPECT_TRUE(odd.bgra == aligned.bgra) << "picture " << i;
+    }
+}

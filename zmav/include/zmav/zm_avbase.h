@@ -6,8 +6,8 @@ struct AVFrame;
 
 namespace ZM {
 
-// Holds the two picture buffers of an encoder: one in the source format and one in planar
-// YUV 4:2:0, both with their own image buffers. Set-up failures are thrown as std::string
+// Holds the picture buffers of an encoder: one in planar YUV 4:2:0 and, when initTmpFrame made
+// them, one in the source format, each with its own image buffer. Set-up failures are thrown as std::string
 // messages beginning with "@ ".
 class ZMAV_EXPORT ZM_AVBase {
 public:
@@ -24,6 +24,11 @@ public:
     // whole picture copies in one block. An odd width throws
     // "@ ZM_AVBase::initTmpFrame(...): align error !".
     void initTmpFrame(int srcW, int srcH, int dstW, int dstH, int srcFormat, int dstFormat);
+
+    // Allocates only the YUV 4:2:0 buffer, with initTmpFrame's alignment and its refusal of
+    // an odd width, for an encoder that converts straight from the caller's picture: a source
+    // buffer would cost a copy and a picture's worth of memory. srcFrame() stays null.
+    void initDestination(int width, int height, int dstFormat);
 
     // Row alignment initTmpFrame uses for a source width (1 for an odd width).
     static int rowAlignment(int width);
