@@ -11,8 +11,8 @@ alignas(8) const char Zeros[4096] = {};
 
 const pa_sample_spec& sampleSpec()
 {
-    static const pa_sample_spec spec = {PA_SAMPLE_S16LE, TapAudio::SampleRate, TapAudio::Channels};
-    return spec;
+    static const pa_sample_spec format = {PA_SAMPLE_S16LE, TapAudio::SampleRate, TapAudio::Channels};
+    return format;
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ bool FlashBeepClient::start()
     XMapRaised(dpy, m_window);
     XSync(dpy, False);
 
-    const pa_sample_spec spec = {PA_SAMPLE_S16LE, Rate, 2};
+    const pa_sample_spec format = {PA_SAMPLE_S16LE, Rate, 2};
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = uint32_t(BlockFrames * 4 * 4);
@@ -60,7 +60,7 @@ bool FlashBeepClient::start()
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     int error = 0;
-    m_pulse = pa_simple_new(nullptr, "flash-beep", PA_STREAM_PLAYBACK, nullptr, "beeps", &spec,
+    m_pulse = pa_simple_new(nullptr, "flash-beep", PA_STREAM_PLAYBACK, nullptr, "beeps", &format,
                             nullptr, &attr, &error);
     if (!m_pulse)
         return false;
