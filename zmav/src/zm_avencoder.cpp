@@ -261,13 +261,38 @@ void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
             return;
         if (av_frame_make_writable(m_dstFrame) < 0)
             return;
-        m_converter->convert(data, m_dstFrame);
+        m_converter->convert(data, m_dstFrame->data, m_dstFrame->linesize);
         encodeVideo(m_dstFrame);
     } else if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30) {
         encodeVideo(m_dstFrame);
     }
     // An empty slot only moves the clock on: the next picture gets a later time stamp and
     // players keep showing the previous one meanwhile.
+    m_frameSlots.fetch_add(1);
+}
+
+bool ZM_AVEncoder::toYuv(const unsigned char* data, int len, unsigned char* dst) const
+{
+    if (!m_converter || !data || len != m_srcBytes)
+        return false;
+    uint8_t* planes[4] = {};
+    int strides[4] = {};
+    av_image_fill_arrays(planes, strides, dst, AV_PIX_FMT_YUV420P, m_width, m_height, 1);
+    return m_converter->convert(data, planes, strides);
+}
+
+// The encoder keeps its own copy: a slot without a new picture repeats it.
+void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv)
+{
+    if (!m_videoCodec || !m_headerWritten || !yuv || av_frame_make_writable(m_dstFrame) < 0)
+        return;
+    const uint8_t* planes[4] = {};
+    int strides[4] = {};
+    av_image_fill_arrays(const_cast<uint8_t**>(planes), strides, yuv, AV_PIX_FMT_YUV420P, m_width,
+                         m_height, 1);
+    av_image_copy(m_dstFrame->data, m_dstFrame->linesize, planes, strides, AV_PIX_FMT_YUV420P,
+                  m_width, m_height);
+    encodeVideo(m_dstFrame);
     m_frameSlots.fetch_add(1);
 }
 

@@ -78,7 +78,21 @@ void ZM_AVManager::ZM_Start()
     } catch (const std::system_error&) {
         return;
     }
+    if (m_encoder->hasVideo())
+        convertPicturesAtIntake();
     m_started = true;
+}
+
+// The capture thread converts each picture as it hands it in: the queue then holds YUV 4:2:0
+// pictures of 3/8 the size of BGRA ones, and the encoding thread no longer copies and converts
+// a whole BGRA picture. Producers are let in only once the recording has started.
+void ZM_AVManager::convertPicturesAtIntake()
+{
+    ZM_AVEncoder* encoder = m_encoder.get();
+    VideoPool::instance().setIntake(pictureBytes(m_movieInfo), encoder->yuvPictureBytes(),
+                                    [encoder](const unsigned char* src, int len, unsigned char* dst) {
+                                        return encoder->toYuv(src, len, dst);
+                                    });
 }
 
 void ZM_AVManager::ZM_Pause()
@@ -104,6 +118,8 @@ void ZM_AVManager::ZM_Stop()
     // left, nothing can add to the pools any more and what is left there is this
     // recording's, not the next one's.
     waitForWriters();
+    // The intake conversion uses this recording's encoder, which goes with it.
+    VideoPool::instance().setIntake(0, 0, nullptr);
     AudioPool::instance().discardAll();
     m_picturesDropped += VideoPool::instance().discardAll();
     if (m_encoder) {
@@ -162,13 +178,13 @@ bool ZM_AVManager::encVideoFrame()
             fillSlotWithoutPicture();
             return true;
         }
-        if (item->len != pictureBytes(m_movieInfo)) {
+        if (!item->converted) {
             pool.recycle(std::move(item));
-            return true; // the encoder ignores it: no slot
+            return true; // not one picture's bytes: the encoder would ignore it, no slot
         }
         pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
-        m_encoder->writeVideoFrame(m_lastPicture->data.get(), m_lastPicture->len);
+        m_encoder->writeYuvFrame(m_lastPicture->data.get());
         m_lastSlotEmpty = false;
         ++m_newPictures;
         return true;
@@ -196,7 +212,7 @@ void ZM_AVManager::closeVideoTrack()
 {
     if (!m_lastSlotEmpty || !m_lastPicture)
         return;
-    m_encoder->writeVideoFrame(m_lastPicture->data.get(), m_lastPicture->len);
+    m_encoder->writeYuvFrame(m_lastPicture->data.get());
     ++m_repeatedSlots;
     m_lastSlotEmpty = false;
 }

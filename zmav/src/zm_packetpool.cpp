@@ -35,7 +35,7 @@ ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
     return pool;
 }
 
-// Null when memory runs out.
+// Null when memory runs out or the intake conversion fails.
 template <int ID, int N>
 PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
 {
@@ -47,18 +47,33 @@ PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
     if (!item)
         return nullptr;
     item->len = 0;
+    item->converted = false;
     if (!data || nbytes == 0)
         return item.release();
-    if (item->cap < nbytes) {
+    const bool convert = m_intake.convert && nbytes == m_intake.bytes;
+    const int stored = convert ? m_intake.storedBytes : nbytes;
+    if (item->cap < stored) {
         // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
-        item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(nbytes)]);
-        item->cap = item->data ? nbytes : 0;
+        item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(stored)]);
+        item->cap = item->data ? stored : 0;
         if (!item->data)
             return nullptr;
     }
-    std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
-    item->len = nbytes;
+    if (convert) {
+        if (!m_intake.convert(data, nbytes, item->data.get()))
+            return nullptr;
+        item->converted = true;
+    } else {
+        std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
+    }
+    item->len = stored;
     return item.release();
+}
+
+template <int ID, int N>
+void ZMPacketPool<ID, N>::setIntake(int bytes, int storedBytes, Convert convert)
+{
+    m_intake = Intake{bytes, storedBytes, std::move(convert)};
 }
 
 template <int ID, int N>

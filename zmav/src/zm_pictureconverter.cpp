@@ -3,7 +3,7 @@
 #include <libyuv/convert.h>
 
 extern "C" {
-#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
 }
 
 namespace ZM {
@@ -15,21 +15,20 @@ ZM_PictureConverter::ZM_PictureConverter(int srcFormat, int width, int height)
 {
 }
 
-bool ZM_PictureConverter::convert(const uint8_t* src, AVFrame* dst) const
+bool ZM_PictureConverter::convert(const uint8_t* src, uint8_t* const planes[3],
+                                  const int strides[3]) const
 {
     // libyuv names formats by 32-bit word order on little-endian machines: its "ARGB" is the
     // byte sequence B, G, R, A, which is FFmpeg's BGRA.
     if (m_srcFormat == AV_PIX_FMT_BGRA)
-        return libyuv::ARGBToI420(src, m_width * 4, dst->data[0], dst->linesize[0], dst->data[1],
-                                  dst->linesize[1], dst->data[2], dst->linesize[2], m_width,
-                                  m_height)
+        return libyuv::ARGBToI420(src, m_width * 4, planes[0], strides[0], planes[1], strides[1],
+                                  planes[2], strides[2], m_width, m_height)
                == 0;
     if (m_srcFormat == AV_PIX_FMT_NV21) {
         // With an even width a V/U row holds exactly width bytes.
         const uint8_t* vu = src + size_t(m_width) * m_height;
-        return libyuv::NV21ToI420(src, m_width, vu, m_width, dst->data[0], dst->linesize[0],
-                                  dst->data[1], dst->linesize[1], dst->data[2], dst->linesize[2],
-                                  m_width, m_height)
+        return libyuv::NV21ToI420(src, m_width, vu, m_width, planes[0], strides[0], planes[1],
+                                  strides[1], planes[2], strides[2], m_width, m_height)
                == 0;
     }
     return false;

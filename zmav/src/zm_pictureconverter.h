@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-struct AVFrame;
-
 namespace ZM {
 
 // Colour-space conversion of whole pictures to planar YUV 4:2:0 (BT.601, limited range) at the
@@ -15,9 +13,10 @@ public:
     ZM_PictureConverter(int srcFormat, int width, int height);
 
     // Converts one picture as the library receives it (rows back to back, NV21's V/U plane
-    // right after its Y plane, at any address) into dst (YUV420P, width x height). Reading the
-    // caller's bytes directly spares a copy of the whole picture into an aligned buffer.
-    bool convert(const uint8_t* src, AVFrame* dst) const;
+    // right after its Y plane, at any address) into the Y, U and V planes of a YUV420P picture
+    // of width x height. Reading the caller's bytes directly spares a copy of the whole
+    // picture into an aligned buffer.
+    bool convert(const uint8_t* src, uint8_t* const planes[3], const int strides[3]) const;
 
 private:
     int m_srcFormat;

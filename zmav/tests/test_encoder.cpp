@@ -476,3 +476,33 @@ TEST_F(EncoderTest, PictureAtAnOddAddressEncodesExactlyLikeAnAlignedCopy)
         EXPECT_TRUE(odd.bgra == aligned.bgra) << "picture " << i;
     }
 }
+
+// A producer thread may convert pictures for the encoding thread: the file is the same.
+TEST_F(EncoderTest, PicturesConvertedAheadEncodeExactlyLikeSourcePictures)
+{
+    const int w = 200, h = 120, pictures = 3;
+    ZM_AVEncoder direct(ZM_VIDEO), ahead(ZM_VIDEO);
+    ASSERT_EQ(initError(direct, movie(path("direct.mp4"), w, h, 10, ZM_VIDEO)), "");
+    ASSERT_EQ(initError(ahead, movie(path("ahead.mp4"), w, h, 10, ZM_VIDEO)), "");
+    ASSERT_EQ(ahead.yuvPictureBytes(), w * h * 3 / 2);
+    std::vector<unsigned char> yuv(size_t(ahead.yuvPictureBytes()));
+    EXPECT_FALSE(ahead.toYuv(quadrantPicture(w, h).data(), w * h * 4 - 4, yuv.data()));
+    for (int i = 0; i < pictures; ++i) {
+        const std::vector<unsigned char> pic = quadrantPicture(w, h, i * 20);
+        direct.writeVideoFrame(pic.data(), int(pic.size()));
+        ASSERT_TRUE(ahead.toYuv(pic.data(), int(pic.size()), yuv.data()));
+        ahead.writeYuvFrame(yuv.data());
+    }
+    // Slots without a picture repeat the converted one as they repeat a source picture.
+    direct.writeVideoFrame(nullptr, 0);
+    ahead.writeVideoFrame(nullptr, 0);
+    EXPECT_EQ(ahead.frameSlots(), direct.frameSlots());
+    direct.uninit();
+    ahead.uninit();
+    for (int i = 0; i <= pictures; ++i) {
+        const mp4probe::DecodedPicture a = mp4probe::decodeVideoFrame(path("direct.mp4"), i);
+        const mp4probe::DecodedPicture b = mp4probe::decodeVideoFrame(path("ahead.mp4"), i);
+        ASSERT_TRUE(a.ok && b.ok) << a.error << b.error;
+        EXPECT_TRUE(a.bgra == b.bgra) << "picture " << i;
+    }
+}

@@ -45,6 +45,7 @@ protected:
         AudioPool::instance().open();
         VideoPool::instance().close();
         VideoPool::instance().discardAll();
+        VideoPool::instance().setIntake(0, 0, nullptr);
         VideoPool::instance().open();
     }
     AudioPool& audio = AudioPool::instance();
@@ -143,6 +144,33 @@ TEST_F(Pools, RecycledBuffersAreReused)
     ASSERT_EQ(video.takeItem(item, false), 0);
     ASSERT_EQ(item->len, 1200);
     EXPECT_TRUE(std::equal(c.begin(), c.end(), item->data.get()));
+}
+
+TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
+{
+    // Stores every other byte of a 100-byte chunk.
+    video.setIntake(100, 50, [](const unsigned char* src, int len, unsigned char* dst) {
+        for (int i = 0; i < len / 2; ++i)
+            dst[i] = src[2 * i];
+        return true;
+    });
+    const std::vector<unsigned char> picture = run(0, 100), other = run(3, 60);
+    ASSERT_TRUE(video.writenBytes(picture.data(), 100, true));
+    ASSERT_TRUE(video.writenBytes(other.data(), 60, true));
+    std::unique_ptr<PoolItem> item;
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    EXPECT_TRUE(item->converted);
+    ASSERT_EQ(item->len, 50);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(item->data[i], picture[2 * i]);
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    EXPECT_FALSE(item->converted);
+    ASSERT_EQ(item->len, 60);
+    EXPECT_TRUE(std::equal(other.begin(), other.end(), item->data.get()));
+    // A chunk the conversion fails on is refused rather than queued half-made.
+    video.setIntake(100, 50, [](const unsigned char*, int, unsigned char*) { return false; });
+    EXPECT_FALSE(video.writenBytes(picture.data(), 100, true));
+    EXPECT_EQ(video.queuedCount(), 0);
 }
 
 TEST_F(Pools, ClosingReleasesBlockedReaderAndWriter)

@@ -41,6 +41,17 @@ public:
     // advances the video clock without writing anything.
     void writeVideoFrame(const unsigned char* data, int len);
 
+    // Converts one source picture (exactly one picture's bytes, else false) into planar
+    // YUV 4:2:0 at dst: the Y, U and V planes back to back, yuvPictureBytes() in all. It only
+    // reads what init set, so a producer thread may convert while the encoding thread encodes;
+    // a queue of converted BGRA pictures then needs 3/8 of the memory.
+    bool toYuv(const unsigned char* data, int len, unsigned char* dst) const;
+    int yuvPictureBytes() const { return m_width * m_height * 3 / 2; }
+
+    // writeVideoFrame for a picture that toYuv converted (yuvPictureBytes() bytes): encodes
+    // it and fills one slot; later slots without a picture repeat it.
+    void writeYuvFrame(const unsigned char* yuv);
+
     // Encodes interleaved signed 16-bit PCM of any length, in pieces of at most one codec
     // frame (channels x 2048 bytes).
     void writeAudioFrame(const unsigned char* data, int len);

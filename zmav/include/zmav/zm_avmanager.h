@@ -64,6 +64,7 @@ private:
     void waitForWriters() const;
     void fillSlotWithoutPicture();
     void closeVideoTrack();
+    void convertPicturesAtIntake();
     double audioFedTime() const;
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;

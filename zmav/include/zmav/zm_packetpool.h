@@ -3,6 +3,7 @@
 #include <zmav/queue_producer_consumer.h>
 #include <zmav/zmav_export.h>
 
+#include <functional>
 #include <memory>
 
 namespace ZM {
@@ -14,6 +15,8 @@ struct PoolItem {
     std::unique_ptr<unsigned char[]> data;
     int len = 0;
     int cap = 0;
+    // The bytes were stored through the pool's intake conversion.
+    bool converted = false;
 };
 
 // Process-wide bounded intake between one capture thread and the encoding thread. Producers
@@ -29,6 +32,13 @@ public:
     // Producer side: copies nbytes from data (null data queues an empty item). False when the
     // pool is closed, nbytes is negative or, without blocking, all N slots are taken.
     bool writenBytes(const unsigned char* data, int nbytes, bool block);
+
+    // A chunk of exactly `bytes` bytes is stored as the `storedBytes` that `convert` writes
+    // (on the producer's thread, in place of the copy) and marked converted; other chunks are
+    // copied as given. A null convert stores every chunk as given. Only while no producer is
+    // inside the pool: between two recordings.
+    using Convert = std::function<bool(const unsigned char* src, int len, unsigned char* dst)>;
+    void setIntake(int bytes, int storedBytes, Convert convert);
 
     // Consumer side: fills dst with exactly n bytes; ReadClosed abandons a partial fill.
     int readnBytes(unsigned char* dst, int n);
@@ -66,11 +76,18 @@ private:
     int copyFromSegment(unsigned char* dst, int n);
     PoolItem* copyChunk(const unsigned char* data, int nbytes);
 
+    struct Intake {
+        int bytes = 0;
+        int storedBytes = 0;
+        Convert convert;
+    };
+
     std::unique_ptr<queue_producer_consumer> m_queue;
     // Items handed back by the consumer for the producer to reuse: the same two threads in
     // the other direction.
     std::unique_ptr<queue_producer_consumer> m_spares;
     Segment m_seg;
+    Intake m_intake;
 };
 
 using AudioPool = ZMPacketPool<0, 16>;
