@@ -281,10 +281,22 @@ bool ZM_AVEncoder::toYuv(const unsigned char* data, int len, unsigned char* dst)
     return m_converter->convert(data, planes, strides);
 }
 
-// The encoder keeps its own copy: a slot without a new picture repeats it.
 void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv)
 {
-    if (!m_videoCodec || !m_headerWritten || !yuv || av_frame_make_writable(m_dstFrame) < 0)
+    if (!m_videoCodec || !m_headerWritten || !yuv)
+        return;
+    // Only within the first frameRate + 30 slots can a later slot repeat this picture; only
+    // then does the encoder need a copy of its own.
+    if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30)
+        encodeCopy(yuv);
+    else
+        encodeLent(yuv);
+    m_frameSlots.fetch_add(1);
+}
+
+void ZM_AVEncoder::encodeCopy(const unsigned char* yuv)
+{
+    if (av_frame_make_writable(m_dstFrame) < 0)
         return;
     const uint8_t* planes[4] = {};
     int strides[4] = {};
@@ -293,7 +305,33 @@ void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv)
     av_image_copy(m_dstFrame->data, m_dstFrame->linesize, planes, strides, AV_PIX_FMT_YUV420P,
                   m_width, m_height);
     encodeVideo(m_dstFrame);
-    m_frameSlots.fetch_add(1);
+}
+
+namespace {
+// The lent memory stays the caller's.
+void keepCallersMemory(void*, uint8_t*) {}
+} // namespace
+
+// Encodes straight from the caller's memory. A reference-counted frame spares FFmpeg its copy
+// of an unowned picture; libx264 copies the picture while it is sent, and FFmpeg drops its
+// reference once the packet is received (encodeVideo receives until the encoder asks for
+// more), so nothing holds the memory after this returns.
+void ZM_AVEncoder::encodeLent(const unsigned char* yuv)
+{
+    AVFrame* frame = av_frame_alloc();
+    if (!frame)
+        return;
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = m_width;
+    frame->height = m_height;
+    frame->buf[0] = av_buffer_create(const_cast<uint8_t*>(yuv), size_t(yuvPictureBytes()),
+                                     keepCallersMemory, nullptr, AV_BUFFER_FLAG_READONLY);
+    if (frame->buf[0]
+        && av_image_fill_arrays(frame->data, frame->linesize, yuv, AV_PIX_FMT_YUV420P, m_width,
+                                m_height, 1)
+               >= 0)
+        encodeVideo(frame);
+    av_frame_free(&frame);
 }
 
 bool ZM_AVEncoder::encodeVideo(AVFrame* picture)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -477,32 +478,39 @@ TEST_F(EncoderTest, PictureAtAnOddAddressEncodesExactlyLikeAnAlignedCopy)
     }
 }
 
-// A producer thread may convert pictures for the encoding thread: the file is the same.
+// A producer thread may convert pictures for the encoding thread: the file is the same, also
+// once the encoder no longer keeps its own copy (after frameRate + 30 slots) and the caller's
+// buffer is overwritten right after each call.
 TEST_F(EncoderTest, PicturesConvertedAheadEncodeExactlyLikeSourcePictures)
 {
-    const int w = 200, h = 120, pictures = 3;
+    const int w = 200, h = 120, fps = 10, pictures = fps + 35;
     ZM_AVEncoder direct(ZM_VIDEO), ahead(ZM_VIDEO);
-    ASSERT_EQ(initError(direct, movie(path("direct.mp4"), w, h, 10, ZM_VIDEO)), "");
-    ASSERT_EQ(initError(ahead, movie(path("ahead.mp4"), w, h, 10, ZM_VIDEO)), "");
+    ASSERT_EQ(initError(direct, movie(path("direct.mp4"), w, h, fps, ZM_VIDEO)), "");
+    ASSERT_EQ(initError(ahead, movie(path("ahead.mp4"), w, h, fps, ZM_VIDEO)), "");
     ASSERT_EQ(ahead.yuvPictureBytes(), w * h * 3 / 2);
     std::vector<unsigned char> yuv(size_t(ahead.yuvPictureBytes()));
     EXPECT_FALSE(ahead.toYuv(quadrantPicture(w, h).data(), w * h * 4 - 4, yuv.data()));
     for (int i = 0; i < pictures; ++i) {
-        const std::vector<unsigned char> pic = quadrantPicture(w, h, i * 20);
+        const std::vector<unsigned char> pic = quadrantPicture(w, h, i * 4);
         direct.writeVideoFrame(pic.data(), int(pic.size()));
         ASSERT_TRUE(ahead.toYuv(pic.data(), int(pic.size()), yuv.data()));
         ahead.writeYuvFrame(yuv.data());
+        std::fill(yuv.begin(), yuv.end(), 0);
+        // Slots without a picture repeat the converted one as they repeat a source picture.
+        if (i == 2) {
+            direct.writeVideoFrame(nullptr, 0);
+            ahead.writeVideoFrame(nullptr, 0);
+        }
     }
-    // Slots without a picture repeat the converted one as they repeat a source picture.
-    direct.writeVideoFrame(nullptr, 0);
-    ahead.writeVideoFrame(nullptr, 0);
     EXPECT_EQ(ahead.frameSlots(), direct.frameSlots());
     direct.uninit();
     ahead.uninit();
-    for (int i = 0; i <= pictures; ++i) {
+    EXPECT_EQ(mp4probe::countVideoFrames(path("ahead.mp4")), pictures + 1);
+    for (int i : {0, 2, 3, fps + 30, fps + 31, fps + 32, pictures}) {
         const mp4probe::DecodedPicture a = mp4probe::decodeVideoFrame(path("direct.mp4"), i);
         const mp4probe::DecodedPicture b = mp4probe::decodeVideoFrame(path("ahead.mp4"), i);
         ASSERT_TRUE(a.ok && b.ok) << a.error << b.error;
+        expectQuadrants(b);
         EXPECT_TRUE(a.bgra == b.bgra) << "picture " << i;
     }
 }

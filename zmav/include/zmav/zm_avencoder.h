@@ -49,7 +49,8 @@ public:
     int yuvPictureBytes() const { return m_width * m_height * 3 / 2; }
 
     // writeVideoFrame for a picture that toYuv converted (yuvPictureBytes() bytes): encodes
-    // it and fills one slot; later slots without a picture repeat it.
+    // it and fills one slot; later slots without a picture repeat it. The bytes may be reused
+    // as soon as it returns.
     void writeYuvFrame(const unsigned char* yuv);
 
     // Encodes interleaved signed 16-bit PCM of any length, in pieces of at most one codec
@@ -87,6 +88,8 @@ private:
     void openAudio(const ZM_MovieInfo& info);
     void openFile();
     bool encodeVideo(AVFrame* picture);
+    void encodeCopy(const unsigned char* yuv);
+    void encodeLent(const unsigned char* yuv);
     bool encodeAudio(const unsigned char* data, int samples);
     void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
     void drain(AVStream* stream, AVCodecContext* codec);
