@@ -11,6 +11,9 @@
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <cmath>
+
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -264,12 +267,24 @@ void ZMRecordSession::tick()
         m_stopReason = QStringLiteral("the X display went away (or shrank below the area); "
                                       "recording cut short");
         finish(1);
-    } else if (m_options.duration > 0 && seconds >= m_options.duration) {
+    } else if (m_options.duration > 0 && seconds >= m_options.duration && lastSlotWritten(seconds)) {
         m_stopReason = QStringLiteral("duration reached");
         finish(0);
     } else {
         showProgress();
     }
+}
+
+// A timed recording should hold duration x fps frame slots. The encoder writes the last one a
+// moment after the wall clock reaches the end (its picture may still be queued), so wait for
+// it a little instead of dropping it at the stop.
+bool ZMRecordSession::lastSlotWritten(double seconds) const
+{
+    if (m_options.audioOnly)
+        return true;
+    const int expected = int(std::lround(m_options.duration * m_options.fps));
+    const double grace = std::max(2.0 / m_options.fps, 0.15);
+    return stats().frameSlots >= expected || seconds >= m_options.duration + grace;
 }
 
 // The library first, so that a hand-over blocked on its full queue returns, then the screen.

@@ -37,6 +37,7 @@ private:
     bool checkOutput(QString* error) const;
     bool loadMarks(QString* error);
     void tick();
+    bool lastSlotWritten(double seconds) const;
     void finish(int status);
     void showProgress();
     void printSummary() const;
