@@ -86,16 +86,26 @@ QPoint ZMAVRecorderMenuPrivate::markPosition(const QGraphicsItem* mark, const QR
     return QPoint(int(pos.x()), int(pos.y()));
 }
 
+// A visible mark's place in the frame; false (with the size message shown) when it does not
+// fit the recording area.
+bool ZMAVRecorderMenuPrivate::placeMark(const QGraphicsItem* mark, QPoint* pos)
+{
+    const QRect area = q->screenArea();
+    if (!markFits(mark, area))
+        return false;
+    *pos = markPosition(mark, area);
+    return true;
+}
+
 bool ZMAVRecorderMenuPrivate::readTextMark(ZM_MovieInfo* info)
 {
     m_textImage.reset();
     TextWaterItem* mark = q->m_textMark;
     if (!mark || !mark->isVisible())
         return true;
-    const QRect area = q->screenArea();
-    if (!markFits(mark, area))
+    QPoint pos;
+    if (!placeMark(mark, &pos))
         return false;
-    const QPoint pos = markPosition(mark, area);
     m_textImage.reset(mark->renderImage());
     info->waterTextX = pos.x();
     info->waterTextY = pos.y();
@@ -108,10 +118,9 @@ bool ZMAVRecorderMenuPrivate::readImageMark(ZM_MovieInfo* info)
     ImageWaterItem* mark = q->m_imageMark;
     if (!mark || !mark->isVisible())
         return true;
-    const QRect area = q->screenArea();
-    if (!markFits(mark, area))
+    QPoint pos;
+    if (!placeMark(mark, &pos))
         return false;
-    const QPoint pos = markPosition(mark, area);
     info->waterImageX = pos.x();
     info->waterImageY = pos.y();
     info->waterImage = mark->image();

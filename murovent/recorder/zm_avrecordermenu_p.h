@@ -48,6 +48,7 @@ public:
 private:
     bool createAudio(ZM_MovieInfo* info, QString* error);
     bool markFits(const QGraphicsItem* mark, const QRect& area);
+    bool placeMark(const QGraphicsItem* mark, QPoint* pos);
     QPoint markPosition(const QGraphicsItem* mark, const QRect& area) const;
 
     ZMAVRecorderMenu* q;
