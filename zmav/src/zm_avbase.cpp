@@ -1,4 +1,5 @@
 #include <zmav/zm_avbase.h>
+#include <zmav/zm_error.h>
 
 #include <atomic>
 #include <string>
@@ -40,7 +41,7 @@ int checkedAlignment(int width)
 {
     const int align = ZM_AVBase::rowAlignment(width);
     if (align == 1)
-        throw std::string("@ ZM_AVBase::initTmpFrame(...): align error !");
+        throw ZM_Error("@ ZM_AVBase::initTmpFrame(...): align error !");
     return align;
 }
 
@@ -52,7 +53,7 @@ void ZM_AVBase::initDestination(int width, int height, int dstFormat)
     av_frame_free(&m_srcFrame);
     av_frame_free(&m_dstFrame);
     if (!private_mallocFrame(&m_dstFrame, width, height, dstFormat, align))
-        throw std::string("@ private_mallocFrame() error !");
+        throw ZM_Error("@ private_mallocFrame() error !");
 }
 
 void ZM_AVBase::initTmpFrame(int srcW, int srcH, int dstW, int dstH, int srcFormat, int dstFormat)
@@ -62,7 +63,7 @@ void ZM_AVBase::initTmpFrame(int srcW, int srcH, int dstW, int dstH, int srcForm
     av_frame_free(&m_dstFrame);
     if (!private_mallocFrame(&m_srcFrame, srcW, srcH, srcFormat, align)
         || !private_mallocFrame(&m_dstFrame, dstW, dstH, dstFormat, align))
-        throw std::string("@ private_mallocFrame() error !");
+        throw ZM_Error("@ private_mallocFrame() error !");
 }
 
 bool ZM_AVBase::private_mallocFrame(AVFrame** frame, int width, int height, int format, int align)

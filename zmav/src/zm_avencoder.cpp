@@ -1,10 +1,12 @@
 #include <zmav/zm_avencoder.h>
+#include <zmav/zm_error.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "zm_log.h"
 #include "zm_pictureconverter.h"
 
 extern "C" {
@@ -19,9 +21,13 @@ namespace ZM {
 
 namespace {
 
-[[noreturn]] void fail(const char* message)
+// The most pictures per second a recording may ask for: beyond it every pass of the encoding
+// thread would write hundreds of repeat slots.
+constexpr int kMaxFrameRate = 240;
+
+[[noreturn]] void fail(const char* message, int averror = 0)
 {
-    throw std::string(message);
+    throw ZM_Error(message, averror ? averrorText(averror) : std::string());
 }
 
 bool supportsSampleFormat(const AVCodec* codec, AVSampleFormat format)
@@ -47,7 +53,7 @@ void openCodec(AVCodecContext* codec, const char* openError)
     const int left = av_dict_count(options);
     av_dict_free(&options);
     if (ret < 0)
-        fail(openError);
+        fail(openError, ret);
     if (left != 0)
         fail("@ av_dict_count() != 0");
 }
@@ -105,6 +111,7 @@ ZM_AVEncoder::~ZM_AVEncoder()
 
 void ZM_AVEncoder::init(ZM_MovieInfo* info)
 {
+    routeFfmpegLog();
     if (!info || info->save_path[0] == '\0')
         fail("@ init(...)  filename is empty");
     if (m_context)
@@ -121,12 +128,13 @@ void ZM_AVEncoder::init(ZM_MovieInfo* info)
     if (hasAudio())
         openAudio(*info);
     openFile();
-    if (avformat_write_header(m_context, nullptr) < 0) {
+    const int written = avformat_write_header(m_context, nullptr);
+    if (written < 0) {
         // Nothing playable can follow: do not leave an empty file behind.
         avio_closep(&m_context->pb);
         m_fileOpen = false;
         std::remove(m_context->url);
-        fail("@ avformat_write_header(...) error !");
+        fail("@ avformat_write_header(...) error !", written);
     }
     m_headerWritten = true;
 }
@@ -152,6 +160,8 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
 {
     if (m_frameRate < 1)
         fail("@ frameRate < 1");
+    if (m_frameRate > kMaxFrameRate)
+        fail("@ frameRate above 240");
     // 4:2:0 chroma covers pixel pairs in both directions. libx264 would refuse an odd height
     // too, but leaks its settings when it does.
     if (m_height % 2 != 0)
@@ -247,8 +257,9 @@ void ZM_AVEncoder::openFile()
 {
     if (m_context->oformat->flags & AVFMT_NOFILE)
         fail("@ the output format writes no file");
-    if (avio_open(&m_context->pb, m_context->url, AVIO_FLAG_WRITE) < 0)
-        fail("@ avio_open  error !");
+    const int opened = avio_open(&m_context->pb, m_context->url, AVIO_FLAG_WRITE);
+    if (opened < 0)
+        fail("@ avio_open  error !", opened);
     m_fileOpen = true;
 }
 
@@ -356,8 +367,26 @@ void ZM_AVEncoder::writePacket(AVStream* stream, AVCodecContext* codec, AVPacket
     packet->stream_index = stream->index;
     av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
     // A failed write loses this packet only; the clocks advance as if it had been written so
-    // that audio and video stay in step.
-    av_interleaved_write_frame(m_context, packet);
+    // that audio and video stay in step. The failure is counted and the first one kept.
+    noteWrite(av_interleaved_write_frame(m_context, packet), "@ av_interleaved_write_frame(...) error !");
+}
+
+void ZM_AVEncoder::noteWrite(int result, const char* what)
+{
+    if (result >= 0)
+        return;
+    if (m_writeFailures.fetch_add(1) == 0) {
+        const ZM_Error error(what, averrorText(result));
+        logLine(LogError, error.what());
+        std::lock_guard<std::mutex> lock(m_errorMutex);
+        m_writeError = error.what();
+    }
+}
+
+std::string ZM_AVEncoder::writeError() const
+{
+    std::lock_guard<std::mutex> lock(m_errorMutex);
+    return m_writeError;
 }
 
 int ZM_AVEncoder::audioFrameBytes() const
@@ -450,8 +479,8 @@ void ZM_AVEncoder::uninit()
             flushHeldAudio();
             drain(m_audioStream, m_audioCodec);
         }
-        av_interleaved_write_frame(m_context, nullptr);
-        av_write_trailer(m_context);
+        noteWrite(av_interleaved_write_frame(m_context, nullptr), "@ av_interleaved_write_frame(...) error !");
+        noteWrite(av_write_trailer(m_context), "@ av_write_trailer(...) error !");
     }
     release();
 }

@@ -1,7 +1,10 @@
 #include <zmav/zm_avmanager.h>
 
 #include <zmav/zm_avencoder.h>
+#include <zmav/zm_error.h>
 #include <zmav/zm_packetpool.h>
+
+#include "zm_log.h"
 
 #include <exception>
 #include <string>
@@ -46,15 +49,19 @@ ZM_AVManager::~ZM_AVManager()
 bool ZM_AVManager::open(ZM_MovieInfo* info)
 {
     const int streams = info ? (info->has_audio_video & ZM_AUDIO_VIDEO) : 0;
-    if (m_encoder || streams == 0)
+    if (m_encoder)
         return false;
+    if (streams == 0) {
+        m_error = "@ open(...) neither audio nor video is chosen";
+        return false;
+    }
     m_movieInfo = *info;
     m_encoder = std::make_unique<ZM_AVEncoder>(static_cast<ZM_AVEnum>(streams));
     try {
         m_encoder->init(&m_movieInfo);
-    } catch (const std::string&) {
-        return false;
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        m_error = error.what();
+        logLine(LogError, m_error);
         return false;
     }
     return true;
@@ -145,6 +152,9 @@ void ZM_AVManager::waitForWriters() const
 bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block)
 {
     WriterGuard guard(m_writers);
+    // A picture of another size would be dropped by the encoder, yet count on the schedule.
+    if (data && size != 0 && size != pictureBytes(m_movieInfo))
+        return false;
     return is_Working() && VideoPool::instance().writenBytes(data, size, block);
 }
 
@@ -215,6 +225,16 @@ void ZM_AVManager::closeVideoTrack()
     m_encoder->writeYuvFrame(m_lastPicture->data.get());
     ++m_repeatedSlots;
     m_lastSlotEmpty = false;
+}
+
+int ZM_AVManager::writeFailures() const
+{
+    return m_encoder ? m_encoder->writeFailures() : 0;
+}
+
+std::string ZM_AVManager::writeError() const
+{
+    return m_encoder ? m_encoder->writeError() : std::string();
 }
 
 ZMAV_Stats ZM_AVManager::stats() const

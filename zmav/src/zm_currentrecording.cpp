@@ -65,6 +65,33 @@ bool ZM_CurrentRecording::stats(ZMAV_Stats* out)
     return true;
 }
 
+std::string ZM_CurrentRecording::lastError()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (ZM_AVManager* manager = m_manager ? m_manager : m_retiring)
+        return manager->writeError().empty() ? m_initError : manager->writeError();
+    return m_lastWriteError.empty() ? m_initError : m_lastWriteError;
+}
+
+int ZM_CurrentRecording::writeFailures()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (ZM_AVManager* manager = m_manager ? m_manager : m_retiring)
+        return manager->writeFailures();
+    return m_lastWriteFailures;
+}
+
+// A failed init leaves no recording, so an earlier one's write error no longer applies.
+void ZM_CurrentRecording::setInitError(const std::string& error)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_initError = error;
+    if (!error.empty()) {
+        m_lastWriteError.clear();
+        m_lastWriteFailures = 0;
+    }
+}
+
 // First out of reach of new capture calls; stopping then releases the calls blocked in the
 // intake, and the recording is deleted once none of them is inside it any more.
 void ZM_CurrentRecording::retire()
@@ -80,6 +107,8 @@ void ZM_CurrentRecording::retire()
     lock.lock();
     m_idle.wait(lock, [this] { return m_users == 0; });
     m_last = old->stats();
+    m_lastWriteFailures = old->writeFailures();
+    m_lastWriteError = old->writeError();
     m_haveLast = true;
     m_retiring = nullptr;
     lock.unlock();

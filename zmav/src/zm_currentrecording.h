@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace ZM {
 
@@ -29,6 +30,11 @@ public:
 
     // Figures of the current recording, or of the last one; false before the first.
     bool stats(ZMAV_Stats* out);
+    // The current (or last) recording's first write failure, else why the last init failed.
+    std::string lastError();
+    int writeFailures();
+    // Control side: a failed init's reason, or empty after a successful one.
+    void setInitError(const std::string& error);
 
 private:
     ZM_CurrentRecording() = default;
@@ -45,6 +51,9 @@ private:
     int m_users = 0;
     bool m_haveLast = false;
     ZMAV_Stats m_last{};
+    int m_lastWriteFailures = 0;
+    std::string m_lastWriteError;
+    std::string m_initError;
 };
 
 } // namespace ZM

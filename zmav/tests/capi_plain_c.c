@@ -54,8 +54,12 @@ int main(void)
 
     CHECK(ZMAV_EncodeAudioFrame(NULL, NULL, bytes, (int)sizeof pcm) == 0);
     CHECK(!ZMAV_init(NULL, NULL, NULL, info)); /* no path */
+    char error[128];
+    CHECK(ZMAV_GetLastError(NULL, NULL, error, (int)sizeof error) == 1);
+    CHECK(strcmp(error, "@ init(...)  filename is empty") == 0);
     strcpy(info.save_path, path);
     CHECK(ZMAV_init(NULL, NULL, NULL, info));
+    CHECK(ZMAV_GetLastError(NULL, NULL, error, (int)sizeof error) == 0 && error[0] == '\0');
     ZMAV_Start(NULL, NULL);
     for (int chunk = 0; chunk < 100;) { /* one second in 10 ms chunks */
         if (ZMAV_EncodeAudioFrame(NULL, NULL, bytes, (int)sizeof pcm))
@@ -70,6 +74,7 @@ int main(void)
     ZMAV_Stop(NULL, NULL);
     CHECK(ZMAV_EncodeAudioFrame(NULL, NULL, bytes, (int)sizeof pcm) == 0);
     CHECK(fileSize(path) > 4000);
+    CHECK(ZMAV_GetWriteFailures(NULL, NULL) == 0);
 
     remove(path);
     rmdir(dir);

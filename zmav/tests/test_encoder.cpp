@@ -1,6 +1,7 @@
 // The encoder writes real MP4 files here; every file is read back and decoded with
 // libavformat/libavcodec (support/mp4_probe.h).
 #include <zmav/zm_avencoder.h>
+#include <zmav/zm_error.h>
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,8 @@ protected:
     {
         try {
             enc.init(&info);
-        } catch (const std::string& message) {
-            return message;
+        } catch (const ZM::ZM_Error& error) {
+            return error.message();
         }
         return "";
     }
@@ -270,8 +271,22 @@ TEST_F(EncoderTest, InitRejectsBadDescriptionsWithTheirMessages)
         EXPECT_FALSE(enc.isOpen());
     }
     {
+        // The system's reason travels with the message.
         ZM_AVEncoder enc(ZM_VIDEO);
-        EXPECT_EQ(initError(enc, movie(path("no/such/dir/x.mp4"), 640, 360, 25)), "@ avio_open  error !");
+        ZM_MovieInfo info = movie(path("no/such/dir/x.mp4"), 640, 360, 25);
+        try {
+            enc.init(&info);
+            ADD_FAILURE() << "a file in a missing folder was opened";
+        } catch (const ZM::ZM_Error& error) {
+            EXPECT_EQ(error.message(), "@ avio_open  error !");
+            EXPECT_EQ(error.reason(), "No such file or directory");
+            EXPECT_STREQ(error.what(), "@ avio_open  error !: No such file or directory");
+        }
+    }
+    {
+        ZM_AVEncoder enc(ZM_VIDEO);
+        EXPECT_EQ(initError(enc, movie(path("fast.mp4"), 64, 64, 1000)), "@ frameRate above 240");
+        EXPECT_FALSE(std::ifstream(path("fast.mp4")).good());
     }
     {
         // A container whose default audio codec is not AAC.

@@ -1,4 +1,5 @@
 #include <zmav/zm_avbase.h>
+#include <zmav/zm_error.h>
 
 #include <gtest/gtest.h>
 
@@ -40,8 +41,8 @@ TEST(AVBase, OddWidthIsRefused)
     try {
         base.init(641, 480, AV_PIX_FMT_BGRA, AV_PIX_FMT_YUV420P);
         FAIL() << "an odd width was accepted";
-    } catch (const std::string& message) {
-        EXPECT_EQ(message, "@ ZM_AVBase::initTmpFrame(...): align error !");
+    } catch (const ZM::ZM_Error& error) {
+        EXPECT_EQ(error.message(), "@ ZM_AVBase::initTmpFrame(...): align error !");
     }
     EXPECT_EQ(base.srcFrame(), nullptr);
 }

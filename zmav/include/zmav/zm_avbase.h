@@ -7,8 +7,8 @@ struct AVFrame;
 namespace ZM {
 
 // Holds the picture buffers of an encoder: one in planar YUV 4:2:0 and, when initTmpFrame made
-// them, one in the source format, each with its own image buffer. Set-up failures are thrown as std::string
-// messages beginning with "@ ".
+// them, one in the source format, each with its own image buffer. Set-up failures are thrown
+// as ZM_Error, with messages beginning with "@ ".
 class ZMAV_EXPORT ZM_AVBase {
 public:
     ZM_AVBase();

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include <zmav/zm_avbase.h>
@@ -31,8 +33,9 @@ public:
     ~ZM_AVEncoder() override;
 
     // Creates container, streams, codecs and the output file and writes the header.
-    // Throws std::string (text beginning with "@ ") on any failure; the encoder is then left
-    // partly built, and uninit()/the destructor release it without writing a trailer.
+    // Throws ZM_Error (a text beginning with "@ ", with FFmpeg's reason where it gave one) on
+    // any failure; the encoder is then left partly built, and uninit()/the destructor release
+    // it without writing a trailer.
     void init(ZM_MovieInfo* info);
 
     // Converts and encodes one picture (exactly one picture's bytes, else ignored without
@@ -81,6 +84,10 @@ public:
     int audioPackets() const { return m_audioPackets.load(); }
     // Codec frames handed to the AAC encoder (a held short piece is not counted yet).
     int audioFrames() const { return m_audioFrames.load(); }
+    // Packet writes (the trailer included) that failed, and the first failure with its reason;
+    // any thread.
+    int writeFailures() const { return m_writeFailures.load(); }
+    std::string writeError() const;
 
 private:
     void openContainer(const ZM_MovieInfo& info);
@@ -92,6 +99,7 @@ private:
     void encodeLent(const unsigned char* yuv);
     bool encodeAudio(const unsigned char* data, int samples);
     void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
+    void noteWrite(int result, const char* what);
     void drain(AVStream* stream, AVCodecContext* codec);
     void flushHeldAudio();
     void release();
@@ -122,6 +130,9 @@ private:
     std::atomic<int> m_videoPackets;
     std::atomic<int> m_audioPackets;
     std::atomic<int> m_audioFrames;
+    std::atomic<int> m_writeFailures{0};
+    mutable std::mutex m_errorMutex;
+    std::string m_writeError;
 };
 
 // Sets the codec's private options "preset" "ultrafast" and "tune" "zerolatency" (an encoder

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,8 +30,10 @@ public:
     ZM_AVManager(const ZM_AVManager&) = delete;
     ZM_AVManager& operator=(const ZM_AVManager&) = delete;
 
-    // Creates the encoder and the output file; false when any part of the set-up fails.
+    // Creates the encoder and the output file; false when any part of the set-up fails, with
+    // the reason in error().
     bool open(ZM_MovieInfo* info);
+    const std::string& error() const { return m_error; }
     void ZM_Start();
     void ZM_Pause();
     void ZM_Resume();
@@ -52,6 +55,9 @@ public:
 
     // What became of the input so far; any thread.
     ZMAV_Stats stats() const;
+    // Failed packet writes and the first one's reason; any thread.
+    int writeFailures() const;
+    std::string writeError() const;
     // Read by tests and the library's own diagnostics; null before open.
     const ZM_AVEncoder* encoder() const { return m_encoder.get(); }
 
@@ -69,6 +75,7 @@ private:
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;
     ZM_MovieInfo m_movieInfo;
+    std::string m_error;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_pause{false};
     std::thread m_thread;

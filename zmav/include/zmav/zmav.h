@@ -18,8 +18,9 @@ extern "C" {
 #endif
 
 /* Opens a new recording (creating its file) from a copy of info, finalising and replacing
-   any existing one. False, with no recording left, when the file cannot be set up. False
-   with the existing recording kept when save_path is empty or not zero-terminated. */
+   any existing one. False, with no recording left, when the file cannot be set up (frame
+   rates above 240 included). False with the existing recording kept when save_path is empty
+   or not zero-terminated. ZMAV_GetLastError tells why. */
 ZMAV_EXPORT bool ZMAV_init(void* reserved1, void* reserved2, void* reserved3, ZM_MovieInfo info);
 
 /* Starts the encoding thread of the recording opened by ZMAV_init. */
@@ -31,9 +32,9 @@ ZMAV_EXPORT void ZMAV_Resume(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
 
 /* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
-   of NV21). Blocks while 5 pictures are waiting. A null picture fills one frame slot.
-   1 when queued; 0 without a running recording, while paused or stopping, or for a negative
-   size. */
+   of NV21). Blocks while 5 pictures are waiting. A null picture (or a size of 0) fills one
+   frame slot. 1 when queued; 0 without a running recording, while paused or stopping, or for
+   a picture whose size is not the description's (it takes no slot). */
 ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const unsigned char* data,
                                       int size);
 
@@ -55,6 +56,21 @@ struct ZMAV_Stats {
 /* Figures of the current recording, or of the last one once ZMAV_Stop has returned.
    1 when out was filled, 0 when there was no recording yet (or out is null). */
 ZMAV_EXPORT int ZMAV_GetStats(void* reserved1, void* reserved2, struct ZMAV_Stats* out);
+
+/* Why the last ZMAV_init failed, or the first failed write of the current (or last)
+   recording, with FFmpeg's or the system's reason: copied zero-terminated into text (at most
+   size bytes, cut if longer). 1 when there is such an error, else 0 (text set to ""). */
+ZMAV_EXPORT int ZMAV_GetLastError(void* reserved1, void* reserved2, char* text, int size);
+
+/* Packet writes of the current (or last) recording that failed; the recording goes on, each
+   failure loses that packet. */
+ZMAV_EXPORT int ZMAV_GetWriteFailures(void* reserved1, void* reserved2);
+
+/* The library's log: set-up failures, write errors and the encoders' own warnings. Nothing is
+   printed without a handler. level: 0 error, 1 warning, 2 information. The handler may be
+   called on any of the library's threads, one call at a time; null removes it. */
+typedef void (*ZMAV_LogHandler)(int level, const char* text, void* user);
+ZMAV_EXPORT void ZMAV_SetLogHandler(ZMAV_LogHandler handler, void* user);
 
 #ifdef __cplusplus
 }

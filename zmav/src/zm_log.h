@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace ZM {
+
+// The library's log: set-up failures, write errors and FFmpeg's own warnings go to the
+// handler a program installed with ZMAV_SetLogHandler, and nowhere without one. Any thread.
+enum LogLevel { LogError = 0, LogWarning = 1, LogInfo = 2 };
+void logLine(LogLevel level, const std::string& text);
+
+// Sends FFmpeg's (and so x264's) messages of warning level and above into the library's log
+// instead of the process's standard error. Idempotent.
+void routeFfmpegLog();
+
+} // namespace ZM
