@@ -4,14 +4,11 @@
 
 ImageFilter::ImageFilter(const QImage& mark)
     // Premultiplied is what the painter blends from without converting on every frame.
-    : m_mark(new QImage(mark.convertToFormat(QImage::Format_ARGB32_Premultiplied)))
+    : m_mark(std::make_unique<QImage>(mark.convertToFormat(QImage::Format_ARGB32_Premultiplied)))
 {
 }
 
-ImageFilter::~ImageFilter()
-{
-    delete m_mark;
-}
+ImageFilter::~ImageFilter() = default;
 
 void ImageFilter::setPosition(int x, int y)
 {

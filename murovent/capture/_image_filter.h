@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <memory>
+
 // Stamps one watermark picture into frames in place, at a fixed position in frame pixels.
 // The mark is copied when the filter is made, so its owner may change or drop it meanwhile.
 class ImageFilter
@@ -18,7 +20,7 @@ public:
     void apply(unsigned char* frame, int width, int height);
 
 private:
-    QImage* m_mark;
+    std::unique_ptr<QImage> m_mark;
     int m_x = 0;
     int m_y = 0;
 };

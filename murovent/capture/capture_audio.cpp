@@ -1,55 +1,34 @@
-#include "capture_audio_p.h"
 #include "zm_capture.h"
-#include "zm_grabaudio.h"
-#ifdef ZM_SYSTEM_SOUND
-#include "zm_hookaudio.h"
-#endif
+
+#include "zm_soundsource.h"
 
 namespace {
 
-ZMGrabBase* g_audio = nullptr;
+std::unique_ptr<ZMSoundSource> g_audio;
 QString g_audioError;
 
-bool isRecording(ZMGrabBase* source)
+// Replaces the current source by a new one for the request and writes back the format it
+// really records.
+bool create(ZMSoundRequest::Kind kind, int* sampleRate, int* channels, int* sampleSize)
 {
-    if (auto* mic = dynamic_cast<ZMGrabAudio*>(source))
-        return mic->isRecording();
-#ifdef ZM_SYSTEM_SOUND
-    if (auto* sys = dynamic_cast<ZMHookAudio*>(source))
-        return sys->isRecording();
-#endif
+    g_audio.reset();
+    ZMSoundRequest request;
+    request.kind = kind;
+    request.sampleRate = *sampleRate;
+    request.channels = *channels;
+    request.sampleBits = *sampleSize;
+    g_audio = ZMSoundSource::create(request, &g_audioError);
+    if (!g_audio)
+        return false;
+    g_audioError.clear();
+    const ZMSoundFormat format = g_audio->format();
+    *sampleRate = format.sampleRate;
+    *channels = format.channels;
+    *sampleSize = format.sampleBits;
     return true;
 }
 
-QString errorOf(ZMGrabBase* source)
-{
-    if (auto* mic = dynamic_cast<ZMGrabAudio*>(source))
-        return mic->errorString();
-#ifdef ZM_SYSTEM_SOUND
-    if (auto* sys = dynamic_cast<ZMHookAudio*>(source))
-        return QString::fromStdString(sys->errorString());
-#endif
-    return QString();
-}
-
-}  // namespace
-
-void captureAudio_destroy()
-{
-    delete g_audio;
-    g_audio = nullptr;
-}
-
-void captureAudio_install(ZMGrabBase* source)
-{
-    g_audio = source;
-    g_audioError.clear();
-}
-
-void captureAudio_setError(const QString& error)
-{
-    g_audioError = error;
-}
+} // namespace
 
 QString Capture_AudioError()
 {
@@ -58,19 +37,15 @@ QString Capture_AudioError()
 
 bool Capture_CreateMicAudio(int* sampleRate, int* channels, int* sampleSize)
 {
-    captureAudio_destroy();
-    auto* mic = new ZMGrabAudio;
-    if (!mic->init(*sampleRate, *channels, *sampleSize)) {
-        captureAudio_setError(mic->errorString());
-        delete mic;
-        return false;
-    }
-    *sampleRate = mic->format().sampleRate();
-    *channels = mic->format().channelCount();
-    *sampleSize = mic->format().bytesPerSample() * 8;
-    captureAudio_install(mic);
-    return true;
+    return create(ZMSoundRequest::Microphone, sampleRate, channels, sampleSize);
 }
+
+#ifdef ZM_SYSTEM_SOUND
+bool Capture_CreateSysAudio(int* sampleRate, int* channels, int* sampleSize)
+{
+    return create(ZMSoundRequest::SystemSound, sampleRate, channels, sampleSize);
+}
+#endif
 
 void Capture_SetAudioCallback(DeliverFunc callback)
 {
@@ -83,9 +58,9 @@ bool Capture_StartAudio()
     if (!g_audio)
         return false;
     g_audio->start();
-    if (isRecording(g_audio))
+    if (g_audio->isRecording())
         return true;
-    captureAudio_setError(errorOf(g_audio));
+    g_audioError = g_audio->errorString();
     return false;
 }
 
@@ -106,5 +81,5 @@ void Capture_StopAudio()
     if (!g_audio)
         return;
     g_audio->stop();
-    captureAudio_destroy();
+    g_audio.reset();
 }

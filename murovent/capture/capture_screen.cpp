@@ -2,19 +2,27 @@
 
 #include "zm_grabscreen.h"
 
+#include <memory>
+
 namespace {
-ZMGrabScreen* g_screen = nullptr;
+std::unique_ptr<ZMGrabScreen> g_screen;
 }
 
 bool Capture_CreateScreen(int x, int y, int width, int height, int fps, bool grabCursor)
 {
-    delete g_screen;
-    g_screen = new ZMGrabScreen;
-    if (g_screen->init(x, y, width, height, fps, grabCursor))
-        return true;
-    delete g_screen;
-    g_screen = nullptr;
-    return false;
+    g_screen.reset();
+    if (width <= 0 || height <= 0)
+        return false;
+    ZMScreenRequest request;
+    request.area = QRect(x, y, width, height);
+    request.cursor = grabCursor;
+    request.fps = fps;
+    QString error;
+    auto screen = std::make_unique<ZMGrabScreen>();
+    if (!screen->init(ZMScreenBackend::create(QStringLiteral("x11"), request, &error), fps))
+        return false;
+    g_screen = std::move(screen);
+    return true;
 }
 
 void Capture_SetVideoCallback(DeliverFunc callback)
@@ -52,8 +60,7 @@ void Capture_StopScreen()
     if (!g_screen)
         return;
     g_screen->stop();
-    delete g_screen;
-    g_screen = nullptr;
+    g_screen.reset();
 }
 
 bool Capture_ScreenLost()

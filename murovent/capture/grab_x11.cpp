@@ -78,16 +78,29 @@ Grab_X11::Grab_X11(int x, int y, int width, int height, bool grabCursor,
                    const char* displayName, bool allowShm)
     : m_x(x), m_y(y), m_width(width), m_height(height), m_grabCursor(grabCursor)
 {
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
+        setError(QStringLiteral("the area %1x%2 is empty").arg(width).arg(height));
         return;
+    }
     m_display = XOpenDisplay(displayName);
-    if (!m_display)
+    if (!m_display) {
+        setError(QStringLiteral("cannot open the X display %1")
+                     .arg(QString::fromLocal8Bit(XDisplayName(displayName))));
         return;
+    }
     registerDisplay(m_display);
     XSetIOErrorExitHandler(m_display, onConnectionLost, this);
     m_root = DefaultRootWindow(m_display);
-    if (!checkFormat() || !areaInsideScreen())
+    if (!checkFormat()) {
+        setError(QStringLiteral("cannot grab this screen (it needs 24- or 32-bit true colour)"));
         return;
+    }
+    const QSize screen = rootSize();
+    if (!areaInside(screen)) {
+        setError(QStringLiteral("the area %1,%2,%3,%4 is not inside the screen (%5 x %6)")
+                     .arg(x).arg(y).arg(width).arg(height).arg(screen.width()).arg(screen.height()));
+        return;
+    }
     int eventBase, errorBase;
     m_hasXFixes = grabCursor && XFixesQueryExtension(m_display, &eventBase, &errorBase);
     if (!(allowShm && attachShm()))
@@ -139,14 +152,44 @@ bool Grab_X11::checkFormat() const
     return is32;
 }
 
-bool Grab_X11::areaInsideScreen() const
+QSize Grab_X11::rootSize() const
 {
     Window root;
     int rx, ry;
     unsigned w, h, border, depth;
     if (!XGetGeometry(m_display, m_root, &root, &rx, &ry, &w, &h, &border, &depth))
-        return false;
-    return m_x >= 0 && m_y >= 0 && m_x + m_width <= int(w) && m_y + m_height <= int(h);
+        return QSize();
+    return QSize(int(w), int(h));
+}
+
+// In 64 bits: an area near the range of int must not wrap around into the screen.
+bool Grab_X11::areaInside(const QSize& screen) const
+{
+    return m_x >= 0 && m_y >= 0 && qint64(m_x) + m_width <= screen.width()
+           && qint64(m_y) + m_height <= screen.height();
+}
+
+std::unique_ptr<ZMScreenBackend> Grab_X11::open(const ZMScreenRequest& request, QString* error)
+{
+    const QByteArray name = request.display;
+    QRect area = request.area;
+    if (area.isNull()) {
+        Display* display = XOpenDisplay(name.isEmpty() ? nullptr : name.constData());
+        if (!display) {
+            *error = QStringLiteral("cannot open the X display %1")
+                         .arg(QString::fromLocal8Bit(XDisplayName(name.isEmpty() ? nullptr : name.constData())));
+            return nullptr;
+        }
+        area = QRect(0, 0, DisplayWidth(display, DefaultScreen(display)) & ~1,
+                     DisplayHeight(display, DefaultScreen(display)) & ~1);
+        XCloseDisplay(display);
+    }
+    auto grab = std::make_unique<Grab_X11>(area.x(), area.y(), area.width(), area.height(), request.cursor,
+                                           name.isEmpty() ? nullptr : name.constData());
+    if (grab->isValid())
+        return grab;
+    *error = grab->error();
+    return nullptr;
 }
 
 // A display that claims MIT-SHM may still be unable to reach our memory (a remote or
@@ -215,6 +258,7 @@ unsigned char* Grab_X11::grab()
     // A failed request means the screen no longer holds the area (the connection broke or
     // the screen shrank): there is nothing left to record.
     if (!ok || m_lost) {
+        setError(QStringLiteral("the X display went away (or shrank below the area)"));
         m_lost = true;
         m_valid = false;
         closeDisplay();

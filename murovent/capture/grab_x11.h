@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grabbase.h"
+#include "zm_screenbackend.h"
 
 #include <atomic>
 #include <memory>
@@ -16,9 +16,13 @@ struct _XImage;
 //
 // Built on the controlling thread, then used by one grab thread at a time over its own
 // display connection. A broken connection does not end the process: grab() returns null.
-class Grab_X11 : public GrabBase
+class Grab_X11 : public ZMScreenBackend
 {
 public:
+    // The back-end "x11": the request's area, or the whole screen rounded down to even sizes
+    // (4:2:0 pictures need them). Null, with the reason, when it cannot be grabbed.
+    static std::unique_ptr<ZMScreenBackend> open(const ZMScreenRequest& request, QString* error);
+
     // displayName null: $DISPLAY. allowShm false forces the XGetImage path.
     Grab_X11(int x, int y, int width, int height, bool grabCursor,
              const char* displayName = nullptr, bool allowShm = true);
@@ -31,14 +35,19 @@ public:
     bool isValid() const { return m_valid; }
     bool usesShm() const { return m_shmImage != nullptr; }
 
-    int width() const override { return m_width; }
-    int height() const override { return m_height; }
-    unsigned char* grab() override;
-    const unsigned char* data() const override { return m_frame; }
+    const char* name() const override { return "x11"; }
+    QSize size() const override { return QSize(m_width, m_height); }
+    Next next() override { return grab() ? Next::Picture : Next::Lost; }
+    unsigned char* frame() override { return m_frame; }
+
+    // Captures a new frame into the persistent buffer and returns it; null once the screen is
+    // gone for good (the connection broke, or the screen shrank below the area).
+    unsigned char* grab();
 
 private:
     bool checkFormat() const;
-    bool areaInsideScreen() const;
+    QSize rootSize() const;
+    bool areaInside(const QSize& screen) const;
     bool attachShm();
     void detachShm();
     void closeDisplay();

@@ -1,5 +1,7 @@
 #include "zm_grabaudio.h"
 
+#include "zm_capturelog.h"
+
 #include <QAudioSource>
 #include <QCoreApplication>
 #include <QMediaDevices>
@@ -20,6 +22,11 @@ ZMGrabAudio::~ZMGrabAudio()
     // The read device belongs to the audio input, which deletes it (on stop or with itself).
     delete m_audioInput;
     m_audioInput = nullptr;
+}
+
+ZMSoundFormat ZMGrabAudio::format() const
+{
+    return {m_format.sampleRate(), m_format.channelCount(), m_format.bytesPerSample() * 8};
 }
 
 bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize)
@@ -97,7 +104,7 @@ void ZMGrabAudio::onStateChanged(QAudio::State state)
 {
     if (state != QAudio::StoppedState || m_audioInput->error() == QAudio::NoError || m_inputLost)
         return;
-    qWarning("Audio input lost (error %d) - recording silence", int(m_audioInput->error()));
+    qCWarning(lcCapture, "Audio input lost (error %d) - recording silence", int(m_audioInput->error()));
     m_inputLost = true;
     if (!m_silence.isActive())
         startSilence();
@@ -147,15 +154,6 @@ void ZMGrabAudio::resume()
         startSilence();
     else if (m_audioInput)
         m_audioInput->resume();
-}
-
-void ZMGrabAudio::notified()
-{
-    if (!m_audioInput)
-        return;
-    qWarning() << "bytesReady = " << m_audioInput->bytesAvailable()
-               << ", elapsedUSecs = " << m_audioInput->elapsedUSecs()
-               << ", processedUSecs = " << m_audioInput->processedUSecs();
 }
 
 void ZMGrabAudio::readMore()

@@ -9,13 +9,15 @@
 #include <QString>
 #include <QTimer>
 
-#include "zm_grabbase.h"
+#include <atomic>
+
+#include "zm_soundsource.h"
 
 class QAudioSource;
 
 // The default microphone through Qt's audio input. Lives on the GUI thread: the reads run from
 // its event loop, so the delivery callback is called there too.
-class ZMGrabAudio : public QObject, public ZMGrabBase
+class ZMGrabAudio : public QObject, public ZMSoundSource
 {
     Q_OBJECT
 public:
@@ -26,11 +28,11 @@ public:
     // nearest one (see format()). False, with errorString() set, when there is no input device
     // or the device cannot give 16-bit samples.
     bool init(int sampleRate, int channels, int sampleSize);
-    QAudioFormat format() const { return m_format; }
-    QString errorString() const { return m_error; }
-    bool isRecording() const { return m_readDevice != nullptr || m_silence.isActive(); }
-    // True once the input failed during the recording; silence has been filling in since.
-    bool inputLost() const { return m_inputLost; }
+    QAudioFormat audioFormat() const { return m_format; }
+    ZMSoundFormat format() const override;
+    QString errorString() const override { return m_error; }
+    bool isRecording() const override { return m_readDevice != nullptr || m_silence.isActive(); }
+    bool lost() const override { return m_inputLost; }
 
     // start() leaves isRecording() false, with errorString() set, when the device cannot be opened.
     void start() override;
@@ -40,7 +42,6 @@ public:
 
 public slots:
     void safe_stop();
-    void notified();
     void readMore();
 
 private:
@@ -58,6 +59,6 @@ private:
     QTimer m_silence;
     QElapsedTimer m_silenceClock;
     qint64 m_silenceFrames = 0;       // frames of silence delivered since m_silenceClock started
-    bool m_inputLost = false;
+    std::atomic<bool> m_inputLost{false};
     alignas(8) char m_buffer[4096];   // aligned: receivers read it as 16-bit samples
 };

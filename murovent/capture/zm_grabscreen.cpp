@@ -1,7 +1,6 @@
 #include "zm_grabscreen.h"
 
 #include "_image_filter.h"
-#include "grab_x11.h"
 
 #include <QElapsedTimer>
 
@@ -15,37 +14,32 @@ ZMGrabScreen::ZMGrabScreen(QObject* parent)
 ZMGrabScreen::~ZMGrabScreen()
 {
     stop();
-    delete m_grab;
-    qDeleteAll(m_filters);
-    m_filters.clear();
 }
 
-bool ZMGrabScreen::init(int x, int y, int width, int height, int fps, bool grabCursor)
+bool ZMGrabScreen::init(std::unique_ptr<ZMScreenBackend> backend, int fps)
 {
-    if (fps <= 0)
+    if (!backend || fps <= 0)
         return false;
-    auto* grab = new Grab_X11(x, y, width, height, grabCursor);
-    if (!grab->isValid()) {
-        delete grab;
-        return false;
-    }
     m_fps = fps;
-    delete m_grab;
-    m_grab = grab;
+    m_grab = std::move(backend);
     return true;
 }
 
 void ZMGrabScreen::addFilter(QImage* mark, int x, int y)
 {
-    auto* filter = new ImageFilter(*mark);
+    auto filter = std::make_unique<ImageFilter>(*mark);
     filter->setPosition(x, y);
-    m_filters.append(filter);
+    m_filters.push_back(std::move(filter));
 }
 
 void ZMGrabScreen::start()
 {
     m_stop = false;
     m_pause = false;
+    if (!m_grab->start()) {
+        m_lost = true;
+        return;
+    }
     QThread::start();
 }
 
@@ -54,16 +48,25 @@ void ZMGrabScreen::stop()
     if (m_stop.exchange(true))
         return;
     wait();
+    if (m_grab)
+        m_grab->stop();
 }
 
 void ZMGrabScreen::pause()
 {
     m_pause = true;
+    m_grab->pause();
 }
 
 void ZMGrabScreen::resume()
 {
+    m_grab->resume();
     m_pause = false;
+}
+
+QString ZMGrabScreen::lostReason() const
+{
+    return m_lost && m_grab ? m_grab->error() : QString();
 }
 
 // The grabs are paced by the recording's frame rate instead of by the encoder's queue: a
@@ -71,7 +74,6 @@ void ZMGrabScreen::resume()
 // intervals old. Paced, each picture is at most about one interval old when it is encoded.
 void ZMGrabScreen::run()
 {
-    const int size = m_grab->width() * m_grab->height() * 4;
     const qint64 intervalNs = 1000000000LL / m_fps;
     QElapsedTimer clock;
     clock.start();
@@ -85,16 +87,9 @@ void ZMGrabScreen::run()
         }
         if (!waitUntilDue(clock, base + frames * intervalNs))
             return;
-        unsigned char* frame = m_grab->grab();
-        if (!frame) {
-            m_lost = true;
+        if (m_lost || !m_callback)
             return;
-        }
-        for (ImageFilter* filter : std::as_const(m_filters))
-            filter->apply(frame, m_grab->width(), m_grab->height());
-        if (!m_callback)
-            return;
-        if (!m_callback(reinterpret_cast<const char*>(frame), size)) {
+        if (!deliver()) {
             // Refused (the recording is paused or stopping): try a fresh frame a little later.
             if (!sleepUnlessStopped(100))
                 return;
@@ -107,6 +102,26 @@ void ZMGrabScreen::run()
         if (now > base + (frames + 1) * intervalNs)
             base = now, frames = 0;
     }
+}
+
+// One frame slot: a new picture with the marks painted in, or a null picture that repeats
+// the last one. False when the receiver refused it.
+bool ZMGrabScreen::deliver()
+{
+    switch (m_grab->next()) {
+    case ZMScreenBackend::Next::Lost:
+        m_lost = true;
+        return true;
+    case ZMScreenBackend::Next::NothingNew:
+        return m_callback(nullptr, 0);
+    case ZMScreenBackend::Next::Picture:
+        break;
+    }
+    const QSize size = m_grab->size();
+    unsigned char* frame = m_grab->frame();
+    for (const auto& filter : m_filters)
+        filter->apply(frame, size.width(), size.height());
+    return m_callback(reinterpret_cast<const char*>(frame), size.width() * size.height() * 4);
 }
 
 bool ZMGrabScreen::waitUntilDue(const QElapsedTimer& clock, qint64 dueNs)

@@ -1,19 +1,24 @@
 #pragma once
 
 #include "zm_grabbase.h"
+#include "zm_screenbackend.h"
 
-#include <QList>
 #include <QThread>
 
 #include <atomic>
+#include <memory>
+#include <vector>
 
-class GrabBase;
 class ImageFilter;
 class QElapsedTimer;
 class QImage;
 
-// One recording's screen source: its thread grabs a frame, lets the watermark filters paint
-// into it and hands it to the delivery callback, about m_fps times a second.
+// One recording's screen source: its thread asks the screen back-end for the next picture
+// about m_fps times a second, lets the watermark filters paint into a new one and hands it to
+// the delivery callback; a slot in which the screen did not change is handed on as a null
+// picture, which the library fills by repeating the previous one.
+//
+// Set up, started, paused, resumed and stopped on the controlling thread.
 class ZMGrabScreen : public QThread, public ZMGrabBase
 {
     Q_OBJECT
@@ -21,9 +26,9 @@ public:
     explicit ZMGrabScreen(QObject* parent = nullptr);
     ~ZMGrabScreen() override;
 
-    // False when the area cannot be grabbed (no display, unsupported screen format, area not
-    // inside the screen) or the frame rate is not positive; the source then must not be started.
-    bool init(int x, int y, int width, int height, int fps, bool grabCursor);
+    // Takes the back-end that delivers the pictures. False when there is none or the frame
+    // rate is not positive; the source then must not be started.
+    bool init(std::unique_ptr<ZMScreenBackend> backend, int fps);
     // Marks are painted in the order they were added. Before start() only.
     void addFilter(QImage* mark, int x, int y);
 
@@ -32,19 +37,22 @@ public:
     void pause() override;
     void resume() override;
 
-    // True once the screen went away (display connection lost): the thread has ended and no
-    // further frame will come. The recording should be stopped so its file is finalised.
+    // True once the screen went away (see lostReason()): the thread has ended and no further
+    // picture will come. The recording should be stopped so its file is finalised.
     bool lost() const { return m_lost; }
+    QString lostReason() const;
+    const ZMScreenBackend* backend() const { return m_grab.get(); }
 
 protected:
     void run() override;
 
 private:
+    bool deliver();
     bool waitUntilDue(const QElapsedTimer& clock, qint64 dueNs);
     bool sleepUnlessStopped(int ms);
 
-    GrabBase* m_grab = nullptr;
-    QList<ImageFilter*> m_filters;
+    std::unique_ptr<ZMScreenBackend> m_grab;
+    std::vector<std::unique_ptr<ImageFilter>> m_filters;
     int m_fps = 10;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_pause{false};

@@ -8,6 +8,11 @@ void ZMHookAudio::registerCallback(int* sampleRate, int* channels, int* sampleSi
     m_tap.registerRecordCallBack(&ZMHookAudio::trampoline, this);
 }
 
+ZMSoundFormat ZMHookAudio::format() const
+{
+    return {TapAudio::SampleRate, TapAudio::Channels, TapAudio::SampleBits};
+}
+
 void ZMHookAudio::start()
 {
     m_tap.start_record();

@@ -1,12 +1,10 @@
 #pragma once
 
-#include <string>
-
 #include "tapaudio.h"
-#include "zm_grabbase.h"
+#include "zm_soundsource.h"
 
 // The system's own sound, recorded by TapAudio and delivered on TapAudio's thread.
-class ZMHookAudio : public ZMGrabBase
+class ZMHookAudio : public ZMSoundSource
 {
 public:
     ZMHookAudio() = default;
@@ -19,9 +17,10 @@ public:
     void pause() override;
     void resume() override;
 
-    bool isRecording() const { return m_tap.isRecording(); }
-    bool serverLost() const { return m_tap.serverLost(); }
-    std::string errorString() const { return m_tap.errorString(); }
+    ZMSoundFormat format() const override;
+    bool isRecording() const override { return m_tap.isRecording(); }
+    bool lost() const override { return m_tap.serverLost(); }
+    QString errorString() const override { return QString::fromStdString(m_tap.errorString()); }
 
 private:
     static void trampoline(const char* data, int bytes, void* user);

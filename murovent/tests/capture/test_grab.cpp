@@ -56,7 +56,7 @@ TEST_F(GrabX11Test, FullScreenPixelsAreWhatWasDrawn)
     EXPECT_EQ(rgbAt(frame, m_width, 420, 330), kGreen);
     EXPECT_EQ(rgbAt(frame, m_width, m_width - 1, m_height - 1), kBlue);
     EXPECT_EQ(grab.grab(), frame) << "one persistent buffer";
-    EXPECT_EQ(grab.data(), frame);
+    EXPECT_EQ(grab.frame(), frame);
 }
 
 TEST_F(GrabX11Test, OffsetAreaStartsAtItsOrigin)
@@ -65,8 +65,7 @@ TEST_F(GrabX11Test, OffsetAreaStartsAtItsOrigin)
     ASSERT_TRUE(grab.isValid());
     const unsigned char* frame = grab.grab();
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(grab.width(), 320);
-    EXPECT_EQ(grab.height(), 240);
+    EXPECT_EQ(grab.size(), QSize(320, 240));
     EXPECT_EQ(rgbAt(frame, 320, 9, 9), kBackground);
     EXPECT_EQ(rgbAt(frame, 320, 10, 10), kRed);
     EXPECT_EQ(rgbAt(frame, 320, 209, 109), kRed);
@@ -100,6 +99,33 @@ TEST_F(GrabX11Test, RefusesWhatCannotBeGrabbed)
     EXPECT_FALSE(Grab_X11(0, 0, 64, 64, false, ":4097").isValid());
     Grab_X11 invalid(0, 0, m_width + 2, m_height, false);
     EXPECT_EQ(invalid.grab(), nullptr);
+    EXPECT_TRUE(invalid.error().contains("not inside the screen")) << invalid.error().toStdString();
+    EXPECT_FALSE(Grab_X11(2, 0, 2147483646, 64, false).isValid()) << "x + width wraps around";
+    EXPECT_FALSE(Grab_X11(0, 2, 64, 2147483646, false).isValid());
+}
+
+TEST_F(GrabX11Test, BackEndsAreChosenByName)
+{
+    qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(ZMScreenBackend::autoName(), "x11");
+    QString error;
+    ZMScreenRequest whole;
+    auto screen = ZMScreenBackend::create("auto", whole, &error);
+    ASSERT_TRUE(screen) << error.toStdString();
+    EXPECT_STREQ(screen->name(), "x11");
+    EXPECT_EQ(screen->size(), QSize(m_width & ~1, m_height & ~1));
+    ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(screen->frame(), screen->size().width(), 100, 50), kRed);
+
+    ZMScreenRequest outside;
+    outside.area = QRect(m_width - 10, 0, 64, 64);
+    EXPECT_FALSE(ZMScreenBackend::create("x11", outside, &error));
+    EXPECT_TRUE(error.contains("not inside the screen")) << error.toStdString();
+    EXPECT_FALSE(ZMScreenBackend::create("vnc", whole, &error));
+    EXPECT_TRUE(error.contains("unknown screen back-end 'vnc'")) << error.toStdString();
+    outside.display = ":4097";
+    EXPECT_FALSE(ZMScreenBackend::create("x11", outside, &error));
+    EXPECT_TRUE(error.contains("cannot open the X display :4097")) << error.toStdString();
 }
 
 TEST_F(GrabX11Test, CursorIsDrawnAtPointerMinusHotSpotAndClipped)
@@ -267,7 +293,7 @@ protected:
         g_calls = 0;
         g_accept = true;
         ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
-        ASSERT_TRUE(m_source.init(0, 0, 64, 48, 20, false));
+        ASSERT_TRUE(m_source.init(std::make_unique<Grab_X11>(0, 0, 64, 48, false), 20));
         m_source.m_callback = receive;
     }
     int callsDuring(int ms)

@@ -1,0 +1,3 @@
+#include "zm_capturelog.h"
+
+Q_LOGGING_CATEGORY(lcCapture, "murovent.capture", QtWarningMsg)
