@@ -1,13 +1,16 @@
-# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [LABELS l...] [TIMEOUT s])
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [WAYLAND] [STAGE files...]
+#             [LABELS l...] [TIMEOUT s])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
-# host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input.
-# Tests without X run with Qt's offscreen platform.
+# host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
+# WAYLAND a headless Wayland desktop with the screen cast portal (as root, the test runs as a
+# plain user; STAGE names the other programs it starts, which it finds in $MUROVENT_STAGE).
+# Tests without X or WAYLAND run with Qt's offscreen platform.
 set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE" "NAME;TONE;TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE;WAYLAND" "NAME;TONE;TIMEOUT" "COMMAND;LABELS;STAGE" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -21,6 +24,12 @@ function(mv_add_test)
   if(T_TONE)
     list(APPEND flags --tone ${T_TONE})
   endif()
+  if(T_WAYLAND)
+    list(APPEND flags --wayland $<TARGET_FILE:mv_screencopy_shim>)
+    foreach(file ${T_STAGE})
+      list(APPEND flags --stage ${file})
+    endforeach()
+  endif()
   add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
   set(env
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
@@ -30,7 +39,7 @@ function(mv_add_test)
     # The program reports to its product server at start and exit: tests keep it on this
     # machine (a closed port) unless they run a server of their own.
     "MUROVENT_SERVER_URL=http://127.0.0.1:9")
-  if(NOT T_X AND NOT T_TRAY)
+  if(NOT T_X AND NOT T_TRAY AND NOT T_WAYLAND)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(NOT T_TIMEOUT)

@@ -2,6 +2,7 @@
 
 #include "grab_x11.h"
 #include "zm_capturelog.h"
+#include "zm_portalscreen.h"
 
 #include <QtGlobal>
 
@@ -15,6 +16,7 @@ struct Backend {
 
 const Backend kBackends[] = {
     {"x11", &Grab_X11::open},
+    {"portal", &ZMPortalScreen::open},
 };
 
 bool waylandSession()
