@@ -43,8 +43,11 @@ struct ZMPipeWireStream::Impl {
     pw_context* context = nullptr;
     pw_core* core = nullptr;
     pw_stream* stream = nullptr;
+    pw_registry* registry = nullptr;
     spa_hook coreListener{};
     spa_hook streamListener{};
+    spa_hook registryListener{};
+    uint32_t node = 0;
 
     QSize size;
     const FormatEntry* format = nullptr;
@@ -68,11 +71,13 @@ struct ZMPipeWireStream::Impl {
     static void onProcess(void* data);
     static void onRemoveBuffer(void* data, pw_buffer* buffer);
     static void onCoreError(void* data, uint32_t id, int seq, int res, const char* message);
+    static void onGlobalRemoved(void* data, uint32_t id);
 };
 
 void ZMPipeWireStream::Impl::onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error)
 {
     Impl* self = static_cast<Impl*>(data);
+    qCInfo(lcCapture) << "PipeWire stream" << pw_stream_state_as_string(state) << (error ? error : "");
     if (state == PW_STREAM_STATE_ERROR)
         self->end(QStringLiteral("the PipeWire stream failed: %1").arg(QString::fromUtf8(error ? error : "")));
     else if (state == PW_STREAM_STATE_UNCONNECTED && self->streaming)
@@ -155,6 +160,14 @@ void ZMPipeWireStream::Impl::onCoreError(void* data, uint32_t id, int, int res, 
                       .arg(QString::fromUtf8(message ? message : ""), QString::fromLocal8Bit(strerror(-res))));
 }
 
+// When the compositor dies, the stream only pauses: the node's removal is the sign.
+void ZMPipeWireStream::Impl::onGlobalRemoved(void* data, uint32_t id)
+{
+    Impl* self = static_cast<Impl*>(data);
+    if (id == self->node)
+        self->end(QStringLiteral("the screen cast ended: its source went away (the compositor or the portal stopped)"));
+}
+
 namespace {
 
 const pw_stream_events kStreamEvents = [] {
@@ -171,6 +184,13 @@ const pw_core_events kCoreEvents = [] {
     pw_core_events events{};
     events.version = PW_VERSION_CORE_EVENTS;
     events.error = &ZMPipeWireStream::Impl::onCoreError;
+    return events;
+}();
+
+const pw_registry_events kRegistryEvents = [] {
+    pw_registry_events events{};
+    events.version = PW_VERSION_REGISTRY_EVENTS;
+    events.global_remove = &ZMPipeWireStream::Impl::onGlobalRemoved;
     return events;
 }();
 
@@ -207,6 +227,10 @@ bool ZMPipeWireStream::open(int fd, quint32 node, int timeoutMs, QString* error)
         return false;
     }
     pw_core_add_listener(d->core, &d->coreListener, &kCoreEvents, d.get());
+    d->node = node;
+    d->registry = pw_core_get_registry(d->core, PW_VERSION_REGISTRY, 0);
+    if (d->registry)
+        pw_registry_add_listener(d->registry, &d->registryListener, &kRegistryEvents, d.get());
     d->stream = pw_stream_new(d->core, "murovent-screen",
                               pw_properties_new(PW_KEY_MEDIA_TYPE, "Video", PW_KEY_MEDIA_CATEGORY, "Capture",
                                                 PW_KEY_MEDIA_ROLE, "Screen", nullptr));
@@ -262,6 +286,10 @@ void ZMPipeWireStream::close()
         d->held = nullptr;
         pw_stream_destroy(d->stream);
         d->stream = nullptr;
+    }
+    if (d->registry) {
+        pw_proxy_destroy(reinterpret_cast<pw_proxy*>(d->registry));
+        d->registry = nullptr;
     }
     if (d->core) {
         pw_core_disconnect(d->core);
