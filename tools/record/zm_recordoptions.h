@@ -16,6 +16,7 @@ struct ZMRecordOptions
         int y = 0;
     };
 
+    QString backend = QStringLiteral("auto"); // the screen back-end: auto, x11 or portal
     QString display;       // empty: $DISPLAY
     bool hasArea = false;  // false: the whole screen
     int x = 0, y = 0, width = 0, height = 0;

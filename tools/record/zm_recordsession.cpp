@@ -2,8 +2,12 @@
 
 #include <zmav/zmav.h>
 
+#include <capture/zm_screenbackend.h>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <atomic>
@@ -58,6 +62,8 @@ bool ZMRecordSession::prepare(QString* error)
     settings.streams = m_options.audio == ZMRecordOptions::NoAudio ? ZM_VIDEO
                        : m_options.audioOnly                       ? ZM_AUDIO
                                                                    : ZM_AUDIO_VIDEO;
+    settings.screenBackend = m_options.backend;
+    settings.restoreToken = readToken();
     settings.display = m_options.display.toLocal8Bit();
     if (m_options.hasArea)
         settings.area = QRect(m_options.x, m_options.y, m_options.width, m_options.height);
@@ -70,18 +76,58 @@ bool ZMRecordSession::prepare(QString* error)
     settings.outputPath = m_options.output.toUtf8();
     if (m_session.prepare(settings, error)) {
         warnAboutMarks();
+        storeToken(settings.restoreToken);
         return true;
     }
     if (m_session.failedStage() == ZMRecordingSession::Stage::Sound)
         *error = QStringLiteral("cannot record sound: %1").arg(*error);
+    // The portal's answers come from the desktop, not from the arguments.
+    m_failureStatus = m_session.failedStage() == ZMRecordingSession::Stage::Screen && usesPortal() ? 1 : 2;
     return false;
+}
+
+bool ZMRecordSession::usesPortal() const
+{
+    return !m_options.audioOnly
+           && (m_options.backend == QLatin1String("auto") ? ZMScreenBackend::autoName() : m_options.backend)
+                  == QLatin1String("portal");
+}
+
+// The portal's token for the monitor chosen last time, kept where a program keeps its state.
+QString ZMRecordSession::tokenPath()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QLatin1String("/.local/state");
+    return state + QLatin1String("/murovent/portal-restore-token");
+}
+
+QString ZMRecordSession::readToken() const
+{
+    if (!usesPortal())
+        return QString();
+    QFile file(tokenPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+// A failure to store only means the portal asks again next time: say so, record anyway.
+void ZMRecordSession::storeToken(const QString& previous) const
+{
+    const QString token = m_session.screenRestoreToken();
+    if (token.isEmpty() || token == previous)
+        return;
+    QSaveFile file(tokenPath());
+    if (!QDir().mkpath(QFileInfo(file.fileName()).path()) || !file.open(QIODevice::WriteOnly)
+        || file.write(token.toUtf8() + '\n') < 0 || !file.commit())
+        std::fprintf(stderr, "murovent-record: warning: cannot keep the portal's choice in %s: %s\n",
+                     qPrintable(tokenPath()), qPrintable(file.errorString()));
 }
 
 // The command line's own rules for an area; whether it lies on the screen is the screen
 // back-end's to say.
 bool ZMRecordSession::checkArea(QString* error) const
 {
-    if (m_options.display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) {
+    if (!usesPortal() && m_options.display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) {
         *error = QStringLiteral("no X display: set DISPLAY or use --display");
         return false;
     }
