@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 
 #include <csignal>
 #include <sys/wait.h>
@@ -91,6 +93,82 @@ EmptyBus::~EmptyBus()
 {
     if (m_pid > 0)
         kill(m_pid, SIGTERM);
+}
+
+namespace {
+
+qint64 nameOwnerPid(const QString& name)
+{
+    QProcess ask;
+    ask.start(QStringLiteral("dbus-send"),
+              {QStringLiteral("--session"), QStringLiteral("--print-reply"), QStringLiteral("--dest=org.freedesktop.DBus"),
+               QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus.GetConnectionUnixProcessID"),
+               QStringLiteral("string:") + name});
+    ask.waitForFinished(5000);
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("uint32 (\\d+)")).match(QString::fromUtf8(ask.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+} // namespace
+
+OtherPortalBackend::OtherPortalBackend(Kind kind)
+{
+    QStringList arguments{QStringLiteral("-r")};
+    if (kind == Cancelling) {
+        const QString config = QDir::temp().filePath(QStringLiteral("cancelling-portal.conf"));
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly)
+            || file.write("[screencast]\nchooser_type=simple\nchooser_cmd=false\n") < 0)
+            return;
+        arguments << QStringLiteral("-c") << config;
+    }
+    m_portal.setStandardOutputFile(QProcess::nullDevice());
+    m_portal.setStandardErrorFile(QProcess::nullDevice());
+    m_portal.start(QStringLiteral("/usr/libexec/xdg-desktop-portal-wlr"), arguments);
+    if (!m_portal.waitForStarted(5000))
+        return;
+    for (int i = 0; i < 200 && !m_serving; ++i) {
+        m_serving = nameOwnerPid(QStringLiteral("org.freedesktop.impl.portal.desktop.wlr")) == m_portal.processId();
+        if (!m_serving)
+            QThread::msleep(25);
+    }
+}
+
+OtherPortalBackend::~OtherPortalBackend()
+{
+    m_portal.terminate();
+    m_portal.waitForFinished(5000);
+}
+
+BusWatch::BusWatch(const char* member)
+    : m_member(QByteArray("member=") + member)
+{
+    m_monitor.start(QStringLiteral("dbus-monitor"),
+                    {QStringLiteral("--session"),
+                     QStringLiteral("interface='org.freedesktop.portal.ScreenCast',member='%1'").arg(member)});
+    // It names itself once it listens.
+    while (m_monitor.waitForReadyRead(5000) && !(m_text += m_monitor.readAll()).contains("NameLost")) {
+    }
+}
+
+BusWatch::~BusWatch()
+{
+    m_monitor.kill();
+    m_monitor.waitForFinished();
+}
+
+QString BusWatch::seen()
+{
+    while (!(m_text += m_monitor.readAll()).contains(m_member) && m_monitor.waitForReadyRead(2000)) {
+    }
+    return QString::fromUtf8(m_text);
+}
+
+bool hasOption(const QString& traffic, const QString& name, const QString& value)
+{
+    return traffic.contains(QRegularExpression(QStringLiteral("\"%1\"\\s+variant\\s+%2")
+                                                   .arg(QRegularExpression::escape(name), QRegularExpression::escape(value))));
 }
 
 } // namespace wlscene
