@@ -73,14 +73,36 @@ bool ZMHotKeyMgr::loadHotKeys()
     return true;
 }
 
+QList<QKeySequence> ZMHotKeyMgr::storedKeys()
+{
+    QList<QKeySequence> keys{QKeySequence::fromString("Ctrl+F1", QKeySequence::PortableText),
+                             QKeySequence::fromString("Ctrl+F3", QKeySequence::PortableText)};
+    QFile file(QString::fromUtf8(fileName()));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    for (int index = 0; index < GSC_Length; ++index) {
+        char line[kLineBuffer];
+        if (file.readLine(line, sizeof line) <= 0)
+            break;
+        const QKeySequence key = QKeySequence::fromString(QString::fromUtf8(line).trimmed(), QKeySequence::PortableText);
+        if (!key.isEmpty())
+            keys[index] = key;
+    }
+    return keys;
+}
+
 bool ZMHotKeyMgr::saveHotKeys()
 {
+    // A slot without a key in effect (refused by the system, or a desktop where this program
+    // cannot grab keys at all) keeps the key the file names instead of losing it.
+    const QList<QKeySequence> stored = storedKeys();
     // Written aside and renamed into place, so that a failed write keeps the old keys.
     QSaveFile file(QString::fromUtf8(fileName()));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     for (int index = 0; index < GSC_Length; ++index) {
-        QByteArray line = hotKey(index).toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
+        const QKeySequence key = hotKey(index).isEmpty() ? stored.value(index) : hotKey(index);
+        QByteArray line = key.toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
         file.write(line + '\n');
     }
     return file.commit();

@@ -27,6 +27,9 @@ public:
     // One key per line, slot 0 first; stops with false at a key that cannot be set. A missing
     // line keeps that slot's key.
     bool loadHotKeys();
+    // The keys the file names (the built-in ones where it names none), without grabbing them:
+    // for a desktop that binds them itself.
+    static QList<QKeySequence> storedKeys();
     bool saveHotKeys();
 
 signals:
