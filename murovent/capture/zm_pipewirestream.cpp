@@ -55,6 +55,9 @@ struct ZMPipeWireStream::Impl {
     pw_buffer* held = nullptr; // the newest picture, not yet taken; PipeWire gets it back when taken
     std::atomic<bool> ended{false};
     QString endReason;
+    // For the log: pictures received, and those replaced by a newer one before being taken.
+    int received = 0;
+    int replaced = 0;
 
     void end(const QString& reason)
     {
@@ -134,13 +137,14 @@ void ZMPipeWireStream::Impl::onProcess(void* data)
             continue;
         }
         if (newest)
-            self->giveBack(newest);
+            self->giveBack(newest), ++self->replaced;
         newest = buffer;
+        ++self->received;
     }
     if (!newest)
         return;
     if (self->held)
-        self->giveBack(self->held);
+        self->giveBack(self->held), ++self->replaced;
     self->held = newest;
     pw_thread_loop_signal(self->loop, false);
 }
@@ -281,6 +285,8 @@ void ZMPipeWireStream::close()
         return;
     pw_thread_loop_lock(d->loop);
     if (d->stream) {
+        qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->replaced
+                          << "replaced by a newer one before being taken";
         if (d->held && !d->ended)
             d->giveBack(d->held);
         d->held = nullptr;
