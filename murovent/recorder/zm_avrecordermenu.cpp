@@ -107,12 +107,13 @@ void ZMAVRecorderMenu::setupForm()
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
 }
 
-// The keys file is missing on a first run, so the user is asked to pick keys then too.
+// A first run has no keys file: the built-in keys are taken quietly; the user hears of a
+// conflict only when a key could not be grabbed.
 void ZMAVRecorderMenu::setupHotKeys()
 {
     ZMHotKeyMgr* keys = ZMHotKeyMgr::instance();
     connect(keys, &ZMHotKeyMgr::hotKeyActive, this, &ZMAVRecorderMenu::slot_hotKeyActive);
-    if (!keys->loadHotKeys())
+    if (!keys->loadOrKeepDefaults())
         QTimer::singleShot(2000, this, &ZMAVRecorderMenu::slot_msgHotKeyConflict);
 }
 
