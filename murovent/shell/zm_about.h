@@ -22,5 +22,7 @@ private slots:
     void connectWithMe(QString link);
 
 private:
+    QSize fittedSize() const;
+
     Ui::ZMAbout* m_ui;
 };
