@@ -26,6 +26,9 @@ public:
 
     void showTrayMessage(const QString& msg);
     void showStatusMessage(const QString& msg);
+    // The recording's state (the panel's states) and its line of text on the tray icon: its
+    // look and its tool tip.
+    void showRecordingState(int state, const QString& line);
     ZMGraphicsView* graphicsView() const { return m_view; }
     QGraphicsScene* graphicsScene() const { return m_scene; }
     ZMAVRecorderMenu* recorderMenu() const { return m_recorder; }
@@ -33,6 +36,10 @@ public:
 
     // The balloon text for a recording state: the panel's message if it has one.
     static QString statusText(int status, const QString& msg);
+    // How long a balloon stays: long enough to be read, at least three seconds.
+    static int balloonTime(const QString& msg);
+    // The tray icon's look for a recording state: idle, recording or paused.
+    static QString trayIconPath(int state);
 
 public slots:
     void slot_systemTrayActive(QSystemTrayIcon::ActivationReason reason);
