@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "capture_audio_p.h"
 #include "zm_capture.h"
 #include "zm_hookaudio.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // A source of screen pictures: each grab() refreshes one persistent frame of width x height

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Delivery callback of a capture source: (bytes, byte count) -> accepted. The receiver copies

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's entry: one copy at a time, then the main window.
 #include "zm_instancelock.h"
 #include "zm_language.h"

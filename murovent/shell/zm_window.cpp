@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_window.h"
 
 #include "ui_zm_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The global hot keys on a real X server: key presses come from xdotool, keys held by other
 // programs from a second X client.
 #include "hotkeysetdlg.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The recorder panel in a real main window on a private X server: its themes and their file,
 // the product server's messages, the exit, the hot keys and the controls that follow the
 // record mode. Each test works in a folder of its own; the tests that end the program run

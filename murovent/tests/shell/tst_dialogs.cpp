@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The about dialog's version notice, the help window's links and the single-instance lock.
 #include "helperwidget.h"
 #include "serverinfostore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The forms are the contract between the panels and their owners: slots are connected by
 // object name, and the owners reach widgets by name. These checks pin names, types, cells,
 // fixed properties and the user-visible texts.

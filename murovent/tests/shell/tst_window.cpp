@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window as the program builds it, on a real X server with a tray host: its parts,
 // sizes, status line, balloons, hiding into the tray and coming back from it.
 #include "shell_testenv.h"
