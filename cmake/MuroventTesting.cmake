@@ -1,16 +1,20 @@
-# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [WAYLAND] [STAGE files...]
-#             [LABELS l...] [TIMEOUT s])
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [NOTIFY] [TONE hz] [LANG locale]
+#             [WAYLAND] [STAGE files...] [LABELS l...] [TIMEOUT s])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
 # host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
-# WAYLAND a headless Wayland desktop with the screen cast portal (as root, the test runs as a
-# plain user; STAGE names the other programs it starts, which it finds in $MUROVENT_STAGE).
+# NOTIFY a private session bus with a notification server on the display, WAYLAND a headless
+# Wayland desktop with the screen cast portal (as root, the test runs as a plain user; STAGE
+# names the other programs it starts, which it finds in $MUROVENT_STAGE).
 # Tests without X or WAYLAND run with Qt's offscreen platform.
+# The program's texts are checked in Chinese, its own language: tests run with
+# MUROVENT_LANG=zh whatever the machine's locale. LANG runs a test instead with that locale
+# (LANG and LC_ALL) and no MUROVENT_LANG, so the program chooses by the locale.
 set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE;WAYLAND" "NAME;TONE;TIMEOUT" "COMMAND;LABELS;STAGE" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG" "COMMAND;LABELS;STAGE" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -23,6 +27,9 @@ function(mv_add_test)
   endif()
   if(T_TONE)
     list(APPEND flags --tone ${T_TONE})
+  endif()
+  if(T_NOTIFY)
+    list(APPEND flags --notify)
   endif()
   if(T_WAYLAND)
     list(APPEND flags --wayland $<TARGET_FILE:mv_screencopy_shim>)
@@ -39,7 +46,12 @@ function(mv_add_test)
     # The program reports to its product server at start and exit: tests keep it on this
     # machine (a closed port) unless they run a server of their own.
     "MUROVENT_SERVER_URL=http://127.0.0.1:9")
-  if(NOT T_X AND NOT T_TRAY AND NOT T_WAYLAND)
+  if(T_LANG)
+    list(APPEND env "LANG=${T_LANG}" "LC_ALL=${T_LANG}" "LANGUAGE=" "MUROVENT_LANG=")
+  else()
+    list(APPEND env "MUROVENT_LANG=zh")
+  endif()
+  if(NOT T_X AND NOT T_TRAY AND NOT T_NOTIFY AND NOT T_WAYLAND)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(NOT T_TIMEOUT)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Screen content for the capture benchmark's Wayland run, drawn the same way on any window
 // system Qt has (X11 or Wayland), so both recording paths see the same pictures: a full-screen
 // window that scrolls a textured picture by 13 pixels 30 times a second until killed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_hotkeymgr.h"
 
 #include "zm_globalshortcut.h"
@@ -16,14 +17,21 @@ void checkIndex(int index, const char* file, int line)
         qFatal("ASSERT: \"%s\" in file %s, line %d", "index >= 0 && index < GSC_Length", file, line);
 }
 
+const char* const kBuiltInKeys[ZMHotKeyMgr::GSC_Length] = {"Ctrl+F1", "Ctrl+F3"};
+
+QKeySequence builtInKey(int index)
+{
+    return QKeySequence::fromString(QString::fromLatin1(kBuiltInKeys[index]), QKeySequence::PortableText);
+}
+
 } // namespace
 
 ZMHotKeyMgr::ZMHotKeyMgr(QObject* parent)
     : QObject(parent)
 {
-    m_gsc[GSC_Start] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F1", QKeySequence::PortableText), this);
+    m_gsc[GSC_Start] = new ZMGlobalShortcut(builtInKey(GSC_Start), this);
     connect(m_gsc[GSC_Start], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_start);
-    m_gsc[GSC_Stop] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F3", QKeySequence::PortableText), this);
+    m_gsc[GSC_Stop] = new ZMGlobalShortcut(builtInKey(GSC_Stop), this);
     connect(m_gsc[GSC_Stop], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_stop);
 }
 
@@ -73,10 +81,21 @@ bool ZMHotKeyMgr::loadHotKeys()
     return true;
 }
 
+bool ZMHotKeyMgr::loadOrKeepDefaults()
+{
+    if (QFile::exists(QString::fromUtf8(fileName())))
+        return loadHotKeys();
+    for (int index = 0; index < GSC_Length; ++index)
+        if (hotKey(index).isEmpty())
+            return false;
+    // A folder that cannot be written to is no conflict of keys: the keys work all the same.
+    saveHotKeys();
+    return true;
+}
+
 QList<QKeySequence> ZMHotKeyMgr::storedKeys()
 {
-    QList<QKeySequence> keys{QKeySequence::fromString("Ctrl+F1", QKeySequence::PortableText),
-                             QKeySequence::fromString("Ctrl+F3", QKeySequence::PortableText)};
+    QList<QKeySequence> keys{builtInKey(GSC_Start), builtInKey(GSC_Stop)};
     QFile file(QString::fromUtf8(fileName()));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return keys;
@@ -93,8 +112,9 @@ QList<QKeySequence> ZMHotKeyMgr::storedKeys()
 
 bool ZMHotKeyMgr::saveHotKeys()
 {
-    // A slot without a key in effect (refused by the system, or a desktop where this program
-    // cannot grab keys at all) keeps the key the file names instead of losing it.
+    // A slot whose key was refused keeps the key the file names (else its built-in key): an
+    // empty line would be refused at every later start, even once the key is free again, and
+    // where no key can be grabbed at all (a Wayland desktop) the user's keys must not be lost.
     const QList<QKeySequence> stored = storedKeys();
     // Written aside and renamed into place, so that a failed write keeps the old keys.
     QSaveFile file(QString::fromUtf8(fileName()));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QKeySequence>
@@ -31,6 +32,10 @@ public:
     // for a desktop that binds them itself.
     static QList<QKeySequence> storedKeys();
     bool saveHotKeys();
+    // The keys at the program's start: those of the file when there is one. Without a file
+    // (the first run) the built-in keys stay in effect and are written down. False only when
+    // a key could not be grabbed (or the file could not be read).
+    bool loadOrKeepDefaults();
 
 signals:
     void hotKeyActive(int index);

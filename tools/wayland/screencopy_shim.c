@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* A test helper, loaded with LD_PRELOAD into xdg-desktop-portal-wlr 0.7.0 on the headless test
  * session. That portal only starts a screen cast once the compositor has announced a DMA-BUF
  * format for a screencopy frame, and a compositor rendering without a GPU never announces one,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The screen back-end "portal" against the test's headless Wayland desktop: the real portal
 // hands out the real compositor's pictures over PipeWire (scripts/testenv --wayland).
 #include "wlscene.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // murovent-record end to end on the test's X server, and with the portal back-end on the
 // test's headless Wayland desktop (the RecordPortal cases, registered separately): every file
 // it makes is decoded and checked (size, frame count against duration x fps, colours, cursor,
