@@ -195,6 +195,12 @@ std::string resolvedTarget(const std::string& path)
 bool replaceFile(const std::string& path, const std::string& bytes, std::string& error)
 {
     const std::string target = resolvedTarget(path);
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        // A FIFO, device or folder of that name is not ours to replace.
+        error = "not a regular file";
+        return false;
+    }
     std::string temp = target + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) {
@@ -283,7 +289,7 @@ void MarkupDocument::parse()
     m_structuralError = false;
 
     const std::string& t = m_text;
-    std::vector<int> open;  // elements whose end tag has not come yet, innermost last
+    OpenElements open;
     std::size_t p = 0;
     while ((p = t.find('<', p)) != npos) {
         std::size_t end;
@@ -314,9 +320,9 @@ void MarkupDocument::parse()
             break;
         p = end;
     }
-    while (!open.empty()) {
-        closeUnended(open.back(), t.size());
-        open.pop_back();
+    while (!open.stack.empty()) {
+        closeUnended(open.stack.back(), t.size());
+        popOpen(open);
     }
 
     const int root = m_elements[0].firstChild;
@@ -353,7 +359,7 @@ std::size_t MarkupDocument::declarationEnd(std::size_t from) const
     return npos;
 }
 
-std::size_t MarkupDocument::parseStartTag(std::size_t at, std::vector<int>& open)
+std::size_t MarkupDocument::parseStartTag(std::size_t at, OpenElements& open)
 {
     std::size_t end = npos;
     for (std::size_t i = at + 1; i < m_text.size(); ++i) {
@@ -367,27 +373,40 @@ std::size_t MarkupDocument::parseStartTag(std::size_t at, std::vector<int>& open
             break;
         }
     }
-    const int parent = open.empty() ? 0 : open.back();
+    const int parent = open.stack.empty() ? 0 : open.stack.back();
     const int index = addElement(parent);
     Element& e = m_elements[index];
     e.start = at;
-    if (end == npos) {
-        // The tag itself never closes: nothing after it can be markup.
-        e.startTagLength = m_text.size() - at;
-        open.push_back(index);
-        return npos;
-    }
-    e.startTagLength = end - at;
-    if (m_text[end - 2] == '/') {
+    e.startTagLength = (end == npos ? m_text.size() : end) - at;
+    // A tag that never closes leaves nothing after it that could be markup.
+    if (end != npos && m_text[end - 2] == '/') {
         e.emptyTag = true;
         e.length = e.startTagLength;
     } else {
-        open.push_back(index);
+        open.stack.push_back(index);
+        ++open.countByName[nameKey(nameOf(index))];
     }
     return end;
 }
 
-std::size_t MarkupDocument::parseEndTag(std::size_t at, std::vector<int>& open)
+void MarkupDocument::popOpen(OpenElements& open)
+{
+    auto count = open.countByName.find(nameKey(nameOf(open.stack.back())));
+    if (--count->second == 0)
+        open.countByName.erase(count);
+    open.stack.pop_back();
+}
+
+std::string MarkupDocument::nameKey(std::string_view name) const
+{
+    std::string key(name);
+    if (m_ignoreCase)
+        for (char& c : key)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+std::size_t MarkupDocument::parseEndTag(std::size_t at, OpenElements& open)
 {
     std::size_t close = m_text.find('>', at + 2);
     const std::string_view name(m_text.data() + at + 2, nameLength(m_text, at + 2));
@@ -396,22 +415,22 @@ std::size_t MarkupDocument::parseEndTag(std::size_t at, std::vector<int>& open)
         return npos;
     }
     const std::size_t end = close + 1;
-    auto match = std::find_if(open.rbegin(), open.rend(),
-                              [&](int index) { return namesEqual(nameOf(index), name); });
-    if (match == open.rend()) {
+    // Looked up by count, not by searching the stack: a file of many unmatched end tags would
+    // otherwise take time in the square of its size.
+    if (open.countByName.find(nameKey(name)) == open.countByName.end()) {
         recordError("lone_end_tag", name, at);
         return end;
     }
-    // Elements opened inside the matched one and never ended end where it ends.
-    const std::size_t keep = std::size_t(open.rend() - match) - 1;
-    while (open.size() > keep + 1) {
-        closeUnended(open.back(), at);
-        open.pop_back();
+    // Elements opened inside the matched one and never ended end where it ends. Each element
+    // is passed here once, as it is closed, so the whole parse stays linear.
+    while (!namesEqual(nameOf(open.stack.back()), name)) {
+        closeUnended(open.stack.back(), at);
+        popOpen(open);
     }
-    Element& e = m_elements[open.back()];
+    Element& e = m_elements[open.stack.back()];
     e.length = end - e.start;
     e.endTagLength = end - at;
-    open.pop_back();
+    popOpen(open);
     return end;
 }
 
@@ -566,6 +585,22 @@ std::string MarkupDocument::elementText() const
     return out;
 }
 
+bool MarkupDocument::isElementWhole() const
+{
+    if (!m_current)
+        return false;
+    std::vector<int> pending{m_current};
+    while (!pending.empty()) {
+        const int index = pending.back();
+        pending.pop_back();
+        if (m_elements[index].unended)
+            return false;
+        for (int child = m_elements[index].firstChild; child; child = m_elements[child].next)
+            pending.push_back(child);
+    }
+    return true;
+}
+
 // ---- editing -----------------------------------------------------------------------------
 
 // Replaces a range of the text and moves the index along: elements after the range shift,
@@ -678,10 +713,17 @@ bool MarkupDocument::setElementText(std::string_view text)
 
 bool MarkupDocument::readFile(const std::string& path, std::string& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    // Regular files only, opened without blocking: a FIFO would wait for a writer forever and
+    // a device might never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    const bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, 0) == 0;
+    FILE* f = regular ? ::fdopen(fd, "rb") : nullptr;
     if (!f) {
         record("file_error");
-        m_log.back().message = systemError();
+        m_log.back().message = fd >= 0 && !regular ? "not a regular file" : systemError();
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
     char buffer[65536];
@@ -781,6 +823,14 @@ std::string MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
         encoding = "UTF-8";
 
     if (!encoding.empty() && MarkupEncoding::isUtf8(encoding)) {
+        m_text = std::move(bytes);
+        return "UTF-8";
+    }
+    if (!encoding.empty() && MarkupEncoding::isMisdeclaredUtf8(bytes, encoding)) {
+        record("declaration_ignored");
+        m_log.back().encoding = encoding;
+        // Saved as read: a save must not convert the text to the declared code page after all.
+        m_encoding = "UTF-8";
         m_text = std::move(bytes);
         return "UTF-8";
     }
