@@ -146,7 +146,8 @@ bool Grab_X11::areaInsideScreen() const
     unsigned w, h, border, depth;
     if (!XGetGeometry(m_display, m_root, &root, &rx, &ry, &w, &h, &border, &depth))
         return false;
-    return m_x >= 0 && m_y >= 0 && m_x + m_width <= int(w) && m_y + m_height <= int(h);
+    return m_x >= 0 && m_y >= 0 && static_cast<long long>(m_x) + m_width <= w
+        && static_cast<long long>(m_y) + m_height <= h;
 }
 
 // A display that claims MIT-SHM may still be unable to reach our memory (a remote or
