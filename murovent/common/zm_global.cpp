@@ -3,6 +3,7 @@
 #include "md5.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,11 +14,25 @@ namespace gFunc {
 
 bool isFileExist(const char* path)
 {
-    FILE* file = fopen(path, "rb");
-    if (!file)
+    const int fd = openRegularFile(path);
+    if (fd < 0)
         return false;
-    fclose(file);
+    close(fd);
     return true;
+}
+
+int openRegularFile(const char* path)
+{
+    // Non-blocking, so that opening a FIFO without a writer returns at once.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::string fileMd5(const char* path)

@@ -4,10 +4,14 @@
 #include <string>
 
 namespace gFunc {
-// True when the file can be opened for reading.
+// True when the path names a regular file that can be opened for reading. A device, a FIFO
+// or a folder is no file of ours: reading it could block or never end.
 bool isFileExist(const char* path);
-// MD5 digest text of the file's contents; empty when it cannot be read (it may vanish
-// between a caller's existence check and this read).
+// Opens a regular file for reading, without ever blocking on a FIFO or a device; -1 for
+// anything else. The caller closes the descriptor.
+int openRegularFile(const char* path);
+// MD5 digest text of the regular file's contents; empty when it cannot be read (it may vanish
+// between a caller's existence check and this read, or be something other than a file).
 std::string fileMd5(const char* path);
 // Replaces the file with the bytes: written to a new file beside it, then renamed over it, so
 // readers see the old or the new contents, never a mix, and a link at the path is replaced

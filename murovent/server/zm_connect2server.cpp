@@ -11,7 +11,9 @@
 #include <QImage>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -100,12 +102,18 @@ void ZMConnect2Server::workerFinished()
 
 void ZMConnect2Server::run(RequestBlock block)
 {
-    if (block.useState != 0) {
-        checkVersion(block);
-        checkMinimumVersion(block);
-        refreshAdvertisement(block);
+    // Replies are parsed with every parser exception caught, but the values they hold are still
+    // the server's: nothing they make the JSON library throw may end the program from this thread.
+    try {
+        if (block.useState != 0) {
+            checkVersion(block);
+            checkMinimumVersion(block);
+            refreshAdvertisement(block);
+        }
+        sendUseReport(block);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "murovent: a product server reply was not understood: %s\n", e.what());
     }
-    sendUseReport(block);
     block.self->workerFinished();
 }
 

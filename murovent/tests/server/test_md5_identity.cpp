@@ -91,6 +91,22 @@ TEST(Md5, FilesAroundTheChunkSize)
     EXPECT_FALSE(gFunc::isFileExist("/nonexistent/dir/file"));
 }
 
+TEST(Md5, OnlyRegularFilesAreHashed)
+{
+    // A FIFO without a writer would block the open, /dev/zero would never end.
+    const std::string empty = writeTemp({});
+    const std::string fifo = empty + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(md5File(empty.c_str()), md5String(""));
+    for (const std::string& path : {fifo, std::string("/dev/zero"), std::string("/tmp")}) {
+        EXPECT_FALSE(gFunc::isFileExist(path.c_str())) << path;
+        EXPECT_EQ(md5File(path.c_str()), "") << path;
+        EXPECT_EQ(gFunc::fileMd5(path.c_str()), "") << path;
+    }
+    unlink(fifo.c_str());
+    unlink(empty.c_str());
+}
+
 TEST(FileHelpers, ReplaceFileSwapsContentsAndLinks)
 {
     const std::string path = writeTemp(pattern(100));
