@@ -109,9 +109,18 @@ const char* ZMConfigMgr::presetFileName()
     return ":/cfg/cfg/user-pre.cfg";
 }
 
+std::optional<ZMConfigMgr::LoadReport> ZMConfigMgr::takeLastLoad()
+{
+    if (m_lastLoadTaken)
+        return std::nullopt;
+    m_lastLoadTaken = true;
+    return m_lastLoad;
+}
+
 bool ZMConfigMgr::load(const std::string& path)
 {
     m_lastLoad = LoadReport();
+    m_lastLoadTaken = false;
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) {
         m_lastLoad.outcome = errno == ENOENT ? LoadReport::Missing : LoadReport::Unreadable;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,9 @@ public:
     // Prints the whole list to the error stream.
     bool load(const std::string& path);
     const LoadReport& lastLoad() const { return m_lastLoad; }
+    // The last load's report the first time it is asked for, so that it is told once; none
+    // after that until the next load.
+    std::optional<LoadReport> takeLastLoad();
     bool loadFromText(std::string_view text);
     // Appends the themes of a parsed document, without printing.
     void readDocument(MarkupDocument& doc);
@@ -86,5 +90,6 @@ public:
 private:
     std::list<std::unique_ptr<ZMConfigUser>> m_users;
     LoadReport m_lastLoad;
+    bool m_lastLoadTaken = false;
     std::string m_keepAsIs;  // the file that save() must leave alone
 };

@@ -76,16 +76,15 @@ QString settingsTroubleText(const ZMConfigMgr::LoadReport& found)
     return lines.join(QLatin1Char('\n'));
 }
 
-// Told once per run, without holding up the window: the box opens once the event loop runs.
+// Told without holding up the window: the box opens once the event loop runs.
 void tellSettingsTrouble(QWidget* parent, const ZMConfigMgr::LoadReport& found)
 {
-    static bool told = false;
     const QString text = settingsTroubleText(found);
-    if (told || text.isEmpty())
+    if (text.isEmpty())
         return;
-    told = true;
     auto* box = new QMessageBox(QMessageBox::Warning, QObject::tr("提示"), text, QMessageBox::NoButton, parent);
     box->addButton(QObject::tr("确定"), QMessageBox::AcceptRole);
+    box->setObjectName(QStringLiteral("settingsTrouble"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     QTimer::singleShot(0, box, &QWidget::show);
@@ -97,12 +96,14 @@ void ZMAVRecorderMenu::loadThemes()
 {
     ui->cb_theme->clear();
     ZMConfigMgr* store = ZMConfigMgr::instance();
-    const ZMConfigMgr::LoadReport found = store->lastLoad();
+    // What the load of the user file found is told once, not again at a revert.
+    const std::optional<ZMConfigMgr::LoadReport> found = store->takeLastLoad();
     if (store->userCount() == 0)
         restorePresetThemes();
     for (int i = 0; i < store->userCount(); ++i)
         ui->cb_theme->addItem(QString::fromUtf8(store->userAt(i)->theme.c_str()));
-    tellSettingsTrouble(this, found);
+    if (found)
+        tellSettingsTrouble(this, *found);
 }
 
 // Puts the built-in themes over the user file (the file replaced is kept beside it as
