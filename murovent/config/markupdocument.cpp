@@ -384,26 +384,24 @@ std::size_t MarkupDocument::parseStartTag(std::size_t at, OpenElements& open)
         e.length = e.startTagLength;
     } else {
         open.stack.push_back(index);
-        ++open.countByName[nameKey(nameOf(index))];
+        ++openCount(open, nameOf(index));
     }
     return end;
 }
 
 void MarkupDocument::popOpen(OpenElements& open)
 {
-    auto count = open.countByName.find(nameKey(nameOf(open.stack.back())));
-    if (--count->second == 0)
-        open.countByName.erase(count);
+    --openCount(open, nameOf(open.stack.back()));
     open.stack.pop_back();
 }
 
-std::string MarkupDocument::nameKey(std::string_view name) const
+int& MarkupDocument::openCount(OpenElements& open, std::string_view name) const
 {
-    std::string key(name);
+    open.key.assign(name);
     if (m_ignoreCase)
-        for (char& c : key)
+        for (char& c : open.key)
             c = char(std::tolower(static_cast<unsigned char>(c)));
-    return key;
+    return open.countByName[open.key];
 }
 
 std::size_t MarkupDocument::parseEndTag(std::size_t at, OpenElements& open)
@@ -417,7 +415,7 @@ std::size_t MarkupDocument::parseEndTag(std::size_t at, OpenElements& open)
     const std::size_t end = close + 1;
     // Looked up by count, not by searching the stack: a file of many unmatched end tags would
     // otherwise take time in the square of its size.
-    if (open.countByName.find(nameKey(name)) == open.countByName.end()) {
+    if (openCount(open, name) == 0) {
         recordError("lone_end_tag", name, at);
         return end;
     }

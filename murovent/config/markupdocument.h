@@ -93,14 +93,15 @@ private:
     struct OpenElements
     {
         std::vector<int> stack;
-        std::unordered_map<std::string, int> countByName;
+        std::unordered_map<std::string, int> countByName;  // names stay, at 0, once closed
+        std::string key;  // reused, so that looking a name up allocates nothing
     };
 
     void parse();
     std::size_t parseStartTag(std::size_t at, OpenElements& open);
     std::size_t parseEndTag(std::size_t at, OpenElements& open);
     void popOpen(OpenElements& open);
-    std::string nameKey(std::string_view name) const;
+    int& openCount(OpenElements& open, std::string_view name) const;
     std::size_t nodeEnd(std::size_t from, const char* terminator) const;
     std::size_t declarationEnd(std::size_t from) const;
     int addElement(int parent);

@@ -132,6 +132,9 @@ QByteArray ServerInfoStore::fileBytes() const
     }
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "   ";
+    // Texts go out byte for byte: escaping would turn bytes that are not UTF-8 (from a damaged
+    // cache) into something else, and the next start would read other values than were stored.
+    builder["emitUTF8"] = true;
     return scrambled(QByteArray::fromStdString(Json::writeString(builder, root)));
 }
 
