@@ -42,6 +42,9 @@ std::string fileMd5(const char* path)
 
 bool replaceFile(const std::string& path, const char* bytes, size_t length)
 {
+    // No path (no private folder could be had): nothing to write, not a file in the working folder.
+    if (path.empty())
+        return false;
     std::vector<char> temporary(path.begin(), path.end());
     const char suffix[] = ".XXXXXX";
     temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);
