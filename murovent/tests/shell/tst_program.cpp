@@ -392,8 +392,9 @@ void TestProgram::readOnlyFolder()
 
 int main(int argc, char* argv[])
 {
-    // Private temporary and working folders: the instance lock, the server cache and the
-    // program's files of one run never meet another test's.
+    // Private temporary and working folders: the program's files of one run never meet another
+    // test's. Its lock and server cache follow XDG_RUNTIME_DIR and XDG_CACHE_HOME, which the test
+    // environment makes private (the tests that stand for other users give theirs their own).
     char pattern[] = "/tmp/mvprogram.XXXXXX";
     const char* dir = mkdtemp(pattern);
     if (!dir)
