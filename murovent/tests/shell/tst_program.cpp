@@ -142,7 +142,8 @@ private:
     void startProgram(QProcess& process);
     // Starts the program as another user would: its own runtime, cache and working folders
     // under `home`, each made when missing.
-    void startAsUser(QProcess& process, const QString& home, const QStringList& wrapper = {});
+    void startAsUser(QProcess& process, const QString& home, const QStringList& wrapper = {},
+                     const QByteArray& hotKeys = "Ctrl+F1\nCtrl+F3\n");
     // Closes the main window (no tray: the program ends) and waits for the end; the time taken.
     qint64 closeAndWait(QProcess& process, Window main);
     bool hasWindowTitled(qint64 pid, const QString& title);
@@ -178,7 +179,8 @@ void TestProgram::startProgram(QProcess& process)
     QVERIFY(process.waitForStarted(5000));
 }
 
-void TestProgram::startAsUser(QProcess& process, const QString& home, const QStringList& wrapper)
+void TestProgram::startAsUser(QProcess& process, const QString& home, const QStringList& wrapper,
+                              const QByteArray& hotKeys)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "work"}) {
@@ -190,7 +192,7 @@ void TestProgram::startAsUser(QProcess& process, const QString& home, const QStr
     }
     QFile keys(home + "/work/hotkey.cfg");
     QVERIFY(keys.open(QIODevice::WriteOnly));
-    keys.write("Ctrl+F1\nCtrl+F3\n");
+    keys.write(hotKeys);
     keys.close();
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(home + "/work");
@@ -299,7 +301,8 @@ void TestProgram::twoUsers()
     startAsUser(a, first);
     const Window mainA = waitForWindow(kMainTitle, a.processId());
     QVERIFY(mainA);
-    startAsUser(b, second);
+    // Both copies share this test's one X display, where a hot key can be held by one only.
+    startAsUser(b, second, {}, "Ctrl+F5\nCtrl+F6\n");
     const Window mainB = waitForWindow(kMainTitle, b.processId());
     QVERIFY2(mainB, "the other user's copy was kept out");
     QVERIFY(!hasWindowTitled(b.processId(), kGuardTitle));
