@@ -2,18 +2,16 @@
 #include "zm_avrecordermenu.h"
 
 #include "savebarwidget.h"
+#include "settingsnotice.h"
 #include "timerwidget.h"
 #include "ui_zm_avrecordermenu.h"
 #include "zm_configmgr.h"
 #include "zm_configuser.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStringList>
-#include <QTimer>
 
 #include <cstdlib>
 
@@ -41,55 +39,6 @@ bool ask(QWidget* parent, const QString& text, const QString& yes, const QString
     return box.clickedButton() == yesButton;
 }
 
-// What the user has to know about the settings file: what was found and where the original
-// was kept. Empty when all is well.
-QString settingsTroubleText(const ZMConfigMgr::LoadReport& found)
-{
-    using Report = ZMConfigMgr::LoadReport;
-    const QString file = QFileInfo(userFileName()).absoluteFilePath();
-    QStringList lines;
-    switch (found.outcome) {
-    case Report::NotRegular:
-        lines << QObject::tr("设置文件 %1 不是普通文件, 无法读取, 也不会被覆盖; 已使用内置主题.").arg(file);
-        break;
-    case Report::Unreadable:
-        lines << QObject::tr("无法读取设置文件 %1 (%2); 已使用内置主题, 原文件保持不变.")
-                     .arg(file, QString::fromLocal8Bit(found.reason.c_str()));
-        break;
-    case Report::Damaged:
-        lines << (found.themesRead > 0 ? QObject::tr("设置文件 %1 已损坏, 已从中恢复 %2 个主题.").arg(file).arg(found.themesRead)
-                                       : QObject::tr("设置文件 %1 已损坏, 已换成内置主题.").arg(file));
-        break;
-    case Report::Garbled:
-        lines << QObject::tr("设置文件 %1 中有无法识别的字符, 部分主题名可能显示不正确.").arg(file);
-        break;
-    case Report::Read:
-    case Report::Missing:
-        break;
-    }
-    if (found.outcome == Report::Damaged || found.outcome == Report::Garbled)
-        lines << (found.backup.empty() ? QObject::tr("原文件无法备份, 将保持不变, 不会被覆盖.")
-                                       : QObject::tr("原文件已保存为 %1.")
-                                             .arg(QFileInfo(QString::fromUtf8(found.backup.c_str())).absoluteFilePath()));
-    if (found.outcome != Report::NotRegular && !ZMConfigMgr::folderIsWritable(ZMConfigMgr::fileName()))
-        lines << QObject::tr("无法在文件夹 %1 中保存设置, 本次对主题的修改不会被保存.").arg(QFileInfo(file).absolutePath());
-    return lines.join(QLatin1Char('\n'));
-}
-
-// Told without holding up the window: the box opens once the event loop runs.
-void tellSettingsTrouble(QWidget* parent, const ZMConfigMgr::LoadReport& found)
-{
-    const QString text = settingsTroubleText(found);
-    if (text.isEmpty())
-        return;
-    auto* box = new QMessageBox(QMessageBox::Warning, QObject::tr("提示"), text, QMessageBox::NoButton, parent);
-    box->addButton(QObject::tr("确定"), QMessageBox::AcceptRole);
-    box->setObjectName(QStringLiteral("settingsTrouble"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    QTimer::singleShot(0, box, &QWidget::show);
-}
-
 } // namespace
 
 void ZMAVRecorderMenu::loadThemes()
@@ -103,7 +52,7 @@ void ZMAVRecorderMenu::loadThemes()
     for (int i = 0; i < store->userCount(); ++i)
         ui->cb_theme->addItem(QString::fromUtf8(store->userAt(i)->theme.c_str()));
     if (found)
-        tellSettingsTrouble(this, *found);
+        SettingsNotice::show(this, *found);
 }
 
 // Puts the built-in themes over the user file (the file replaced is kept beside it as
