@@ -4,7 +4,8 @@
 #include "zm_recordsession.h"
 
 #include <QCoreApplication>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include <csignal>
 #include <cstdio>
@@ -32,9 +33,9 @@ void installSignalHandlers()
 int main(int argc, char** argv)
 {
     const QString program = QStringLiteral("murovent-record");
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     ZMRecordOptions options;
     QString error;
     switch (options.parse(arguments, &error)) {
