@@ -1,13 +1,15 @@
-# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [LABELS l...] [TIMEOUT s])
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [LABELS l...] [TIMEOUT s]
+#             [SIZE WxH] [MONITORS NAME:WxH+X+Y...] [ENV VAR=value...])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
 # host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input.
-# Tests without X run with Qt's offscreen platform.
+# SIZE sets the X screen's size, MONITORS splits it into RandR monitors, ENV adds variables
+# (e.g. QT_SCALE_FACTOR=2 for a scaled desktop). Tests without X run with Qt's offscreen platform.
 set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE" "NAME;TONE;TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE" "NAME;TONE;TIMEOUT;SIZE" "COMMAND;LABELS;MONITORS;ENV" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -21,6 +23,12 @@ function(mv_add_test)
   if(T_TONE)
     list(APPEND flags --tone ${T_TONE})
   endif()
+  if(T_SIZE)
+    list(APPEND flags --size ${T_SIZE})
+  endif()
+  foreach(monitor ${T_MONITORS})
+    list(APPEND flags --monitor ${monitor})
+  endforeach()
   add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
   set(env
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
@@ -29,7 +37,7 @@ function(mv_add_test)
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${MUROVENT_SUPPRESSIONS}/tsan.supp"
     # The program reports to its product server at start and exit: tests keep it on this
     # machine (a closed port) unless they run a server of their own.
-    "MUROVENT_SERVER_URL=http://127.0.0.1:9")
+    "MUROVENT_SERVER_URL=http://127.0.0.1:9" ${T_ENV})
   if(NOT T_X AND NOT T_TRAY)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
