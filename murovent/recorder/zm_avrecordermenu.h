@@ -24,6 +24,7 @@ class TimerWidget;
 class ZMAVRecorderMenuPrivate;
 class ZMConfigUser;
 class ZMGraphicsItem;
+class ZMMonitorChoice;
 class ZMWindow;
 
 namespace Ui {
@@ -129,6 +130,7 @@ private:
     };
 
     void setupForm();
+    void setupMonitorChoice();
     void setupBars();
     void start();
     bool describeRecording(ZMRecordingSettings* settings);
@@ -139,6 +141,8 @@ private:
     void onScreenLost(const QString& text);
     bool recordArea(QRect* area);
     QRect screenArea() const;
+    QRect selectedArea() const;
+    void chooseSource(ZMRecordingSettings* settings) const;
     bool outputPath(QString* path);
     bool checkPath(const QString& path);
     void disarmTimers();
@@ -180,7 +184,9 @@ private:
     std::unique_ptr<RectSelector> m_selector;
     ImageWaterItem* m_imageMark = nullptr;
     TextWaterItem* m_textMark = nullptr;
+    // The whole desktop in device pixels, one picture pixel to one scene unit in the preview.
     QPixmap m_fullScreenPixmap;
+    ZMMonitorChoice* m_monitorChoice = nullptr;
     DockBar<SaveBarWidget> m_saveBox;
     DockBar<TimerWidget> m_timerBox;
     ShotTimer m_startTimer;
