@@ -1,6 +1,7 @@
 #include "zm_x11target.h"
 
 #include "grab_x11.h"
+#include "zm_capturelog.h"
 #include "zm_monitors.h"
 #include "zm_monitorwatch.h"
 #include "zm_pointertracker.h"
@@ -54,6 +55,8 @@ bool ZMX11Target::resolveWindow(Display* display, const ZMScreenRequest& request
     const QSize size = even(frame.rect.size().boundedTo(m_screen.size()));
     area = QRect(ZMAreaTracker::keepInside(frame.rect.topLeft(), size, m_screen), size);
     tracker = std::make_unique<ZMWindowTracker>(frame.id, size, m_screen);
+    qCInfo(lcCapture, "following the window 0x%lx (its frame 0x%lx) from %d,%d, %dx%d", window, frame.id,
+           area.x(), area.y(), area.width(), area.height());
     return true;
 }
 
@@ -71,6 +74,7 @@ bool ZMX11Target::resolveMonitor(Display* display, const QString& monitor, QStri
     const QRect onScreen = chosen.geometry & m_screen;
     area = QRect(onScreen.topLeft(), even(onScreen.size()));
     tracker = std::make_unique<ZMMonitorWatch>(chosen.name, chosen.geometry);
+    qCInfo(lcCapture) << "recording the monitor" << ZMMonitors::describe(chosen);
     return true;
 }
 
@@ -89,5 +93,6 @@ bool ZMX11Target::resolvePointer(Display* display, const QRect& wanted, QString*
     pointer->place(display, &origin, &unused);
     area = QRect(origin, wanted.size());
     tracker = std::move(pointer);
+    qCInfo(lcCapture) << "an area of" << area.size() << "follows the pointer";
     return true;
 }

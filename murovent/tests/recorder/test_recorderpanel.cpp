@@ -556,6 +556,16 @@ private slots:
         const QImage frame = lastFrame(path, p.video);
         QVERIFY(near(frame, 2, 2, 0x00ff00) && near(frame, 1917, 1077, 0x00ff00));
 
+        // The selector lies over both monitors, with the whole desktop under it.
+        QTest::mouseClick(widget<QToolButton>("tb_screenshot"), Qt::LeftButton);
+        RectSelector* sel = selector();
+        QTRY_VERIFY(sel && sel->isVisible());
+        QCOMPARE(sel->geometry(), QRect(0, 0, 3840, 1080));
+        QVERIFY(QTest::qWaitForWindowExposed(sel));
+        const QImage shown = sel->grab().toImage();
+        QVERIFY(shown.pixelColor(100, 500).red() > 150 && shown.pixelColor(3700, 500).green() > 150);
+        QTest::keyClick(sel, Qt::Key_Escape);
+
         for (const auto& [entry, x, width] : { std::make_tuple("全部显示器", 0, 3840), std::make_tuple("LEFT  ", 0, 1920) }) {
             chooseMonitor(QString::fromUtf8(entry));
             StdoutCapture out;
