@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_monitorchoice.h"
 
 #include "zm_monitors.h"
@@ -81,7 +82,7 @@ void ZMMonitorChoice::fillMenu()
         m_menu->addSeparator();
     for (const ZMMonitors::Monitor& monitor : monitors) {
         const QRect& r = monitor.geometry;
-        add(tr("%1  %2x%3+%4+%5%6")
+        add(QStringLiteral("%1  %2x%3+%4+%5%6")
                 .arg(monitor.name).arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y())
                 .arg(monitor.primary ? tr(" (主显示器)") : QString()),
             monitor.name);
