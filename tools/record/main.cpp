@@ -6,7 +6,8 @@
 #include <capture/zm_monitors.h>
 
 #include <QCoreApplication>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include <csignal>
 #include <cstdio>
@@ -48,9 +49,9 @@ int listMonitors(const QString& display)
 int main(int argc, char** argv)
 {
     const QString program = QStringLiteral("murovent-record");
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     ZMRecordOptions options;
     QString error;
     switch (options.parse(arguments, &error)) {

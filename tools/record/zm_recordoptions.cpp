@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <climits>
+
 namespace {
 
 bool toInts(const QString& text, int count, int* out)
@@ -23,6 +25,9 @@ bool setArea(ZMRecordOptions& o, const QString& value)
 {
     int v[4];
     if (!toInts(value, 4, v) || v[0] < 0 || v[1] < 0 || v[2] <= 0 || v[3] <= 0)
+        return false;
+    // Every later check adds the size to the corner: an edge beyond int is no screen's.
+    if (qint64(v[0]) + v[2] > INT_MAX || qint64(v[1]) + v[3] > INT_MAX)
         return false;
     o.hasArea = true;
     o.x = v[0], o.y = v[1], o.width = v[2], o.height = v[3];
@@ -159,8 +164,11 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
     return table;
 }
 
-ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QString* error)
+ZMRecordOptions::Result ZMRecordOptions::parse(const QList<QByteArray>& rawArguments, QString* error)
 {
+    QStringList arguments;
+    for (const QByteArray& raw : rawArguments)
+        arguments << QString::fromLocal8Bit(raw);
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
@@ -171,6 +179,9 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QSt
                 return Invalid;
             }
             output = argument;
+            // Text conversion turns bytes that are not UTF-8 into U+FFFD: the file is named
+            // with the bytes themselves, as every other program would.
+            outputPath = rawArguments[i];
             continue;
         }
         // Both "--fps 30" and "--fps=30".

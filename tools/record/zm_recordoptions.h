@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -30,7 +32,8 @@ struct ZMRecordOptions
     bool cursor = false;
     bool overwrite = false;
     std::vector<Mark> marks;
-    QString output;
+    QString output;        // for messages; not every name is valid UTF-8
+    QByteArray outputPath; // the output file's name as given, byte for byte
     enum Audio { NoAudio, Microphone, SystemSound };
     Audio audio = NoAudio;
     int rate = 44100;      // microphone samples per second
@@ -38,8 +41,9 @@ struct ZMRecordOptions
     bool audioOnly = false;
 
     enum Result { Run, ShowHelp, ListMonitors, Invalid };
-    // On Invalid, `error` says what is wrong.
-    Result parse(const QStringList& arguments, QString* error);
+    // The arguments as the program received them (without the program's name). On Invalid,
+    // `error` says what is wrong.
+    Result parse(const QList<QByteArray>& arguments, QString* error);
     static QString helpText(const QString& program);
 
 private:

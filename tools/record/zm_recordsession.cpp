@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +32,13 @@ QString sizeText(qint64 bytes)
     if (bytes < 1048576)
         return QStringLiteral("%1 KiB").arg(bytes / 1024.0, 0, 'f', 0);
     return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 1);
+}
+
+// By the name's bytes: it need not be valid UTF-8.
+qint64 fileSize(const QByteArray& path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 ? qint64(st.st_size) : 0;
 }
 
 } // namespace
@@ -74,7 +82,7 @@ bool ZMRecordSession::prepare(QString* error)
                                                                     : ZMRecordingSettings::Sound::Microphone;
     settings.sampleRate = m_options.rate;
     settings.channels = 2;
-    settings.outputPath = m_options.output.toUtf8();
+    settings.outputPath = m_options.outputPath;
     if (m_session.prepare(settings, error)) {
         warnAboutMarks();
         return true;
@@ -115,7 +123,7 @@ bool ZMRecordSession::checkOutput(QString* error) const
         *error = QStringLiteral("%1: the output file name must end in .mp4").arg(output);
         return false;
     }
-    if (output.toUtf8().size() >= ZM_SAVE_PATH_SIZE) {
+    if (m_options.outputPath.size() >= ZM_SAVE_PATH_SIZE) {
         *error = QStringLiteral("%1: the path is too long (at most %2 bytes)").arg(output).arg(ZM_SAVE_PATH_SIZE - 1);
         return false;
     }
@@ -128,8 +136,9 @@ bool ZMRecordSession::checkOutput(QString* error) const
         *error = QStringLiteral("%1: the folder %2 is not writable").arg(output, folder.filePath());
         return false;
     }
-    if (file.exists() && (file.isDir() || !m_options.overwrite)) {
-        *error = file.isDir() ? QStringLiteral("%1 is a folder").arg(output)
+    struct stat st;
+    if (::stat(m_options.outputPath.constData(), &st) == 0 && (S_ISDIR(st.st_mode) || !m_options.overwrite)) {
+        *error = S_ISDIR(st.st_mode) ? QStringLiteral("%1 is a folder").arg(output)
                               : QStringLiteral("%1 exists (use --overwrite to replace it)").arg(output);
         return false;
     }
@@ -166,7 +175,7 @@ int ZMRecordSession::run()
 {
     QString error;
     if (!m_session.open(&error)) {
-        std::fprintf(stderr, "murovent-record: cannot create %s: %s\n", qPrintable(m_options.output),
+        std::fprintf(stderr, "murovent-record: cannot create %s: %s\n", m_options.outputPath.constData(),
                      qPrintable(error));
         return 1;
     }
@@ -254,7 +263,7 @@ void ZMRecordSession::showProgress()
         return;
     m_lastProgressMs = ms;
     std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
-                 m_session.figures().frameSlots, qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 m_session.figures().frameSlots, qPrintable(sizeText(fileSize(m_options.outputPath))));
     std::fflush(stderr);
 }
 
@@ -264,7 +273,7 @@ void ZMRecordSession::printSummary() const
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
                  qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
-                 qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 qPrintable(sizeText(fileSize(m_options.outputPath))));
     const ZM_MovieInfo& info = m_session.movieInfo();
     if (info.has_audio_video & ZM_VIDEO)
         std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "

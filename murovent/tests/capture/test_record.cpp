@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
+#include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -224,6 +225,10 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
         {"--area", outside, out},
         {"--area", "0,0,32,32", out},
         {"--area", "1,2,3", out},
+        // Right or bottom edges beyond the range of int.
+        {"--area", "2,0,2147483646,64", out},
+        {"--area", "2147483584,0,64,64", out},
+        {"--area", "0,2147483600,64,64", out},
         {"--fps", "0", out},
         {"--fps", "61", out},
         {"--duration", "-1", out},
@@ -267,6 +272,22 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
     setenv("DISPLAY", display.c_str(), 1);
     EXPECT_EQ(status, 2);
     EXPECT_NE(messages.find("display"), std::string::npos) << messages;
+}
+
+TEST_F(RecordTest, OutputNameKeepsBytesThatAreNotUtf8)
+{
+    const std::string name = "\xff\xfe" "bad.mp4";
+    const std::string out = m_dir.path().toStdString() + "/" + name;
+    std::string messages;
+    ASSERT_EQ(record({"--duration", "1", "--area", "0,0,320,240", out}, &messages), 0) << messages;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path().toStdString()))
+        if (entry.path().filename() != "stderr.txt")
+            names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names, std::vector<std::string>{name});
+    expectPlayable(out, 10, 0.8, 1.3, 320, 240);
+    // Taken files are refused by their own bytes too.
+    EXPECT_EQ(record({out}, &messages), 2) << messages;
 }
 
 TEST_F(RecordTest, InterruptFinalisesAPlayableFile)
