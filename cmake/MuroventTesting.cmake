@@ -1,11 +1,14 @@
 # mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [NOTIFY] [TONE hz] [LANG locale]
-#             [WAYLAND] [STAGE files...] [LABELS l...] [TIMEOUT s])
+#             [WAYLAND] [STAGE files...] [LABELS l...] [TIMEOUT s] [SIZE WxH]
+#             [MONITORS NAME:WxH+X+Y...] [ENV VAR=value...])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
 # host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
 # NOTIFY a private session bus with a notification server on the display, WAYLAND a headless
 # Wayland desktop with the screen cast portal (as root, the test runs as a plain user; STAGE
 # names the other programs it starts, which it finds in $MUROVENT_STAGE).
+# SIZE sets the X screen's size, MONITORS splits it into RandR monitors, ENV adds variables
+# (e.g. QT_SCALE_FACTOR=2 for a scaled desktop).
 # Tests without X or WAYLAND run with Qt's offscreen platform.
 # The program's texts are checked in Chinese, its own language: tests run with
 # MUROVENT_LANG=zh whatever the machine's locale. LANG runs a test instead with that locale
@@ -14,7 +17,8 @@ set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG" "COMMAND;LABELS;STAGE" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG;SIZE"
+                        "COMMAND;LABELS;STAGE;MONITORS;ENV" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -37,6 +41,12 @@ function(mv_add_test)
       list(APPEND flags --stage ${file})
     endforeach()
   endif()
+  if(T_SIZE)
+    list(APPEND flags --size ${T_SIZE})
+  endif()
+  foreach(monitor ${T_MONITORS})
+    list(APPEND flags --monitor ${monitor})
+  endforeach()
   add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
   set(env
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
@@ -45,7 +55,7 @@ function(mv_add_test)
     "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${MUROVENT_SUPPRESSIONS}/tsan.supp"
     # The program reports to its product server at start and exit: tests keep it on this
     # machine (a closed port) unless they run a server of their own.
-    "MUROVENT_SERVER_URL=http://127.0.0.1:9")
+    "MUROVENT_SERVER_URL=http://127.0.0.1:9" ${T_ENV})
   if(T_LANG)
     list(APPEND env "LANG=${T_LANG}" "LC_ALL=${T_LANG}" "LANGUAGE=" "MUROVENT_LANG=")
   else()

@@ -32,6 +32,9 @@ void checkAccepted(const ZMRecordOptions& o, const QList<QByteArray>& arguments)
     require(!o.audioOnly || o.audio != ZMRecordOptions::NoAudio);
     for (const ZMRecordOptions::Mark& mark : o.marks)
         require(!mark.path.isEmpty());
+    // One source of pictures; following the pointer moves an area.
+    require(int(o.hasArea) + int(!o.monitor.isEmpty()) + int(o.window != 0) + int(o.pickWindow) <= 1);
+    require(!o.followCursor || o.hasArea);
 }
 
 } // namespace
@@ -49,6 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         break;
     case ZMRecordOptions::Invalid:
         require(!error.isEmpty());
+        break;
+    case ZMRecordOptions::ListMonitors:
+        require(options.listMonitors);
         break;
     case ZMRecordOptions::ShowHelp:
         require(!ZMRecordOptions::helpText(QStringLiteral("murovent-record")).isEmpty());

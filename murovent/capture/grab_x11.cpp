@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "grab_x11.h"
 
+#include "zm_areatracker.h"
+#include "zm_x11target.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
@@ -172,25 +175,60 @@ bool Grab_X11::areaInside(const QSize& screen) const
 
 std::unique_ptr<ZMScreenBackend> Grab_X11::open(const ZMScreenRequest& request, QString* error)
 {
-    const QByteArray name = request.display;
-    QRect area = request.area;
-    if (area.isNull()) {
-        Display* display = XOpenDisplay(name.isEmpty() ? nullptr : name.constData());
-        if (!display) {
-            *error = QStringLiteral("cannot open the X display %1")
-                         .arg(QString::fromLocal8Bit(XDisplayName(name.isEmpty() ? nullptr : name.constData())));
-            return nullptr;
-        }
-        area = QRect(0, 0, DisplayWidth(display, DefaultScreen(display)) & ~1,
-                     DisplayHeight(display, DefaultScreen(display)) & ~1);
-        XCloseDisplay(display);
-    }
+    ZMX11Target target;
+    if (!ZMX11Target::resolve(request, &target, error))
+        return nullptr;
+    const QByteArray& name = request.display;
+    const QRect& area = target.area;
     auto grab = std::make_unique<Grab_X11>(area.x(), area.y(), area.width(), area.height(), request.cursor,
                                            name.isEmpty() ? nullptr : name.constData());
-    if (grab->isValid())
-        return grab;
-    *error = grab->error();
-    return nullptr;
+    if (!grab->isValid()) {
+        *error = grab->error();
+        return nullptr;
+    }
+    grab->setTracker(std::move(target.tracker));
+    return grab;
+}
+
+Display* Grab_X11::openConnection(const QByteArray& name, QString* error)
+{
+    const char* displayName = name.isEmpty() ? nullptr : name.constData();
+    Display* display = XOpenDisplay(displayName);
+    if (!display) {
+        *error = QStringLiteral("cannot open the X display %1").arg(QString::fromLocal8Bit(XDisplayName(displayName)));
+        return nullptr;
+    }
+    registerDisplay(display);
+    // A broken connection then only makes the requests fail.
+    XSetIOErrorExitHandler(display, [](Display*, void*) {}, nullptr);
+    return display;
+}
+
+void Grab_X11::closeConnection(Display* display)
+{
+    if (!display)
+        return;
+    XCloseDisplay(display);
+    unregisterDisplay(display);
+}
+
+void Grab_X11::setTracker(std::unique_ptr<ZMAreaTracker> tracker)
+{
+    m_tracker = std::move(tracker);
+}
+
+// The area's origin for this grab; false, with what went away, when the tracker lost what it
+// follows.
+bool Grab_X11::followArea(QString* lostWhat)
+{
+    if (!m_tracker)
+        return true;
+    QPoint origin;
+    if (!m_tracker->place(m_display, &origin, lostWhat))
+        return false;
+    m_x = origin.x();
+    m_y = origin.y();
+    return true;
 }
 
 // A display that claims MIT-SHM may still be unable to reach our memory (a remote or
@@ -255,11 +293,13 @@ unsigned char* Grab_X11::grab()
 {
     if (!m_valid)
         return nullptr;
-    const bool ok = m_shmImage ? grabShm() : grabPlain();
+    QString lostWhat;
+    const bool ok = followArea(&lostWhat) && (m_shmImage ? grabShm() : grabPlain());
     // A failed request means the screen no longer holds the area (the connection broke or
     // the screen shrank): there is nothing left to record.
     if (!ok || m_lost) {
-        setError(QStringLiteral("the X display went away (or shrank below the area)"));
+        setError(lostWhat.isEmpty() || m_lost ? QStringLiteral("the X display went away (or shrank below the area)")
+                                              : lostWhat);
         m_lost = true;
         m_valid = false;
         closeDisplay();

@@ -10,6 +10,7 @@
 // Xlib stays out of this header: its macros (Bool, Status, ...) break Qt headers after it.
 struct _XDisplay;
 struct _XImage;
+class ZMAreaTracker;
 
 // Grabs a rectangle of an X11 screen, with MIT-SHM when the server shares memory with us and
 // XGetImage otherwise (a remote display). The rectangle is in physical screen pixels and must
@@ -20,9 +21,16 @@ struct _XImage;
 class Grab_X11 : public ZMScreenBackend
 {
 public:
-    // The back-end "x11": the request's area, or the whole screen rounded down to even sizes
-    // (4:2:0 pictures need them). Null, with the reason, when it cannot be grabbed.
+    // The back-end "x11": the request's area, monitor or window (see ZMX11Target), or the whole
+    // screen rounded down to even sizes (4:2:0 pictures need them). Null, with the reason, when
+    // it cannot be grabbed.
     static std::unique_ptr<ZMScreenBackend> open(const ZMScreenRequest& request, QString* error);
+
+    // A connection of its own for looking at the display (monitors, windows), whose X errors
+    // make the request fail instead of ending the process, like the grabbers' connections.
+    // Null, with the reason, when the display cannot be opened. One thread at a time.
+    static _XDisplay* openConnection(const QByteArray& name, QString* error);
+    static void closeConnection(_XDisplay* display);
 
     // displayName null: $DISPLAY. allowShm false forces the XGetImage path.
     Grab_X11(int x, int y, int width, int height, bool grabCursor,
@@ -42,10 +50,16 @@ public:
     unsigned char* frame() override { return m_frame; }
 
     // Captures a new frame into the persistent buffer and returns it; null once the screen is
-    // gone for good (the connection broke, or the screen shrank below the area).
+    // gone for good (the connection broke, the screen shrank below the area, or what the
+    // tracker follows went away).
     unsigned char* grab();
 
+    // Moves the area before each grab (a window, the pointer) or watches what it shows (a
+    // monitor); its size stays. Before the grab thread starts.
+    void setTracker(std::unique_ptr<ZMAreaTracker> tracker);
+
 private:
+    bool followArea(QString* lostWhat);
     bool checkFormat() const;
     QSize rootSize() const;
     bool areaInside(const QSize& screen) const;
@@ -72,4 +86,5 @@ private:
     _XImage* m_shmImage = nullptr;
     unsigned char* m_frame = nullptr;   // the shared segment itself when its stride is width x 4
     std::vector<unsigned char> m_copy;  // otherwise the frame lives here
+    std::unique_ptr<ZMAreaTracker> m_tracker;
 };

@@ -18,6 +18,12 @@ struct ZMScreenRequest
     int fps = 10;        // frame slots per second the pictures are wanted for
     QString restoreToken; // the desktop portal's token from an earlier recording: its monitor
                           // is taken again without asking the user (empty: ask)
+    // What to record instead of a fixed area; the back-end turns it into an area when it opens.
+    QString monitor;           // a monitor, by name or by its number in the list (from 0), whole
+    quint64 window = 0;        // an X11 window, with its frame, followed when it moves; 0: none
+    bool pickWindow = false;   // the user chooses the window when the back-end opens (X11: a
+                               // click on it; the desktop portal: its own window source)
+    bool followCursor = false; // the area keeps its size and follows the pointer on the screen
 };
 
 // A source of screen pictures behind one small table of operations, so that the recording

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "rectselector.h"
 
+#include "zm_desktopsnapshot.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QtMath>
 
 namespace {
 
@@ -32,10 +36,15 @@ QRect handleAround(int x, int y)
     return QRect(QPoint(x - 2, y - 2), QPoint(x + 3, y + 3));
 }
 
-QRect primaryScreenGeometry()
+// The logical rectangle that covers device pixels 0..right, 0..bottom of the desktop: the
+// selector lies over all of it.
+QRect desktopGeometry(int right, int bottom)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect();
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(0, 0));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const qreal ratio = screen ? screen->devicePixelRatio() : 1.0;
+    return QRect(0, 0, qCeil(right / ratio), qCeil(bottom / ratio));
 }
 
 } // namespace
@@ -62,6 +71,7 @@ RectSelector::~RectSelector() = default;
 void RectSelector::reset()
 {
     m_state = Idle;
+    m_window = 0;
     m_grabbedHandle = 0;
     m_start = m_end = m_moveStart = m_moveEnd = QPoint(0, 0);
     for (QRect& handle : m_handles)
@@ -69,17 +79,28 @@ void RectSelector::reset()
     setCursor(Qt::CrossCursor);
 }
 
+// The X server's own picture of its whole screen, in device pixels. Without an X display
+// (a Wayland session) Qt's picture of the primary screen is all there is, and no window is
+// known.
 QPixmap RectSelector::grabDesktop()
 {
     reset();
+    ZMDesktopSnapshot snapshot;
+    QString error;
+    if (snapshot.take(QByteArray(), &error)) {
+        m_windows = snapshot.windows();
+        return QPixmap::fromImage(snapshot.picture());
+    }
+    m_windows.clear();
     QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->grabWindow(0) : QPixmap();
+    QPixmap picture = screen ? screen->grabWindow(0) : QPixmap();
+    picture.setDevicePixelRatio(1.0);
+    return picture;
 }
 
 void RectSelector::loadBackgroundPixmap(const QPixmap& bgPixmap)
 {
-    const QRect screen = primaryScreenGeometry();
-    loadBackgroundPixmap(bgPixmap, 0, 0, screen.width(), screen.height());
+    loadBackgroundPixmap(bgPixmap, 0, 0, bgPixmap.width(), bgPixmap.height());
 }
 
 void RectSelector::loadBackgroundPixmap(const QPixmap& bgPixmap, int x, int y, int width, int height)
@@ -90,7 +111,7 @@ void RectSelector::loadBackgroundPixmap(const QPixmap& bgPixmap, int x, int y, i
     m_width = width;
     m_height = height;
     // Without a window manager the full-screen state alone does not size the window.
-    setGeometry(primaryScreenGeometry());
+    setGeometry(desktopGeometry(x + width, y + height));
     reset();
 }
 
@@ -132,8 +153,8 @@ QRect RectSelector::movedRect() const
 {
     const QRect drawn = span(m_start, m_end);
     const QPoint d = m_moveEnd - m_moveStart;
-    const int dx = qMax(-drawn.left(), qMin(d.x(), m_width - drawn.left() - drawn.width()));
-    const int dy = qMax(-drawn.top(), qMin(d.y(), m_height - drawn.top() - drawn.height()));
+    const int dx = qMax(m_x - drawn.left(), qMin(d.x(), m_x + m_width - drawn.left() - drawn.width()));
+    const int dy = qMax(m_y - drawn.top(), qMin(d.y(), m_y + m_height - drawn.top() - drawn.height()));
     return drawn.translated(dx, dy);
 }
 
@@ -155,10 +176,10 @@ QRect RectSelector::resizedRect() const
     if (h == 5 || h == 6 || h == 7)
         bottom += d.y();
     // The selection must stay on the picture: an area off the screen cannot be recorded.
-    left = qBound(0, left, m_width);
-    right = qBound(0, right, m_width);
-    top = qBound(0, top, m_height);
-    bottom = qBound(0, bottom, m_height);
+    left = qBound(m_x, left, m_x + m_width);
+    right = qBound(m_x, right, m_x + m_width);
+    top = qBound(m_y, top, m_y + m_height);
+    bottom = qBound(m_y, bottom, m_y + m_height);
     return span(QPoint(left, top), QPoint(right, bottom));
 }
 
@@ -169,29 +190,31 @@ void RectSelector::updateSelection()
 }
 
 // A finished move or resize becomes the new drawn rectangle, so the next drag starts from
-// what the user sees.
+// what the user sees. A picked window's rectangle that was changed is a drawn one.
 void RectSelector::commitGeometry()
 {
     const QRect r = currentRect();
+    if (r != span(m_start, m_end))
+        m_window = 0;
     m_start = r.topLeft();
     m_end = r.topLeft() + QPoint(r.width(), r.height());
     m_moveStart = m_moveEnd = QPoint(0, 0);
     updateSelection();
 }
 
+// The handles sit on the selection's corners and edge middles, sized in the widget's units.
 void RectSelector::updateHandles()
 {
     const QRect& r = m_selection;
     const int midX = (r.left() + r.right()) / 2;
     const int midY = (r.top() + r.bottom()) / 2;
-    m_handles[0] = handleAround(r.left(), r.top());
-    m_handles[1] = handleAround(r.right(), r.top());
-    m_handles[2] = handleAround(r.left(), r.bottom());
-    m_handles[3] = handleAround(r.right(), r.bottom());
-    m_handles[4] = handleAround(midX, r.top());
-    m_handles[5] = handleAround(midX, r.bottom());
-    m_handles[6] = handleAround(r.left(), midY);
-    m_handles[7] = handleAround(r.right(), midY);
+    const QPoint points[8] = { { r.left(), r.top() }, { r.right(), r.top() }, { r.left(), r.bottom() },
+                               { r.right(), r.bottom() }, { midX, r.top() }, { midX, r.bottom() },
+                               { r.left(), midY }, { r.right(), midY } };
+    for (int i = 0; i < 8; ++i) {
+        const QPoint local = toLocal(points[i]).toPoint();
+        m_handles[i] = handleAround(local.x(), local.y());
+    }
 }
 
 int RectSelector::handleAt(const QPoint& pos) const
@@ -207,14 +230,65 @@ int RectSelector::handleAt(const QPoint& pos) const
 
 QPoint RectSelector::clampToPicture(const QPoint& pos) const
 {
-    return QPoint(qBound(0, pos.x(), m_width), qBound(0, pos.y(), m_height));
+    return QPoint(qBound(m_x, pos.x(), m_x + m_width), qBound(m_y, pos.y(), m_y + m_height));
+}
+
+// Qt puts each screen's logical geometry at its device origin and scales the positions on it
+// by the screen's ratio; the selector's corner is such a position.
+QPoint RectSelector::deviceOrigin() const
+{
+    const QScreen* s = screen();
+    if (!s)
+        return geometry().topLeft();
+    const QPoint anchor = s->geometry().topLeft();
+    return anchor + (geometry().topLeft() - anchor) * s->devicePixelRatio();
+}
+
+// A position in fractions of logical pixels gives the device pixel under the pointer exactly,
+// also for fractional scale factors. Widgets get their event positions rounded to whole
+// logical pixels; the selector is a window of its own, whose position in the window (the
+// event's scene position) keeps the fraction.
+QPoint RectSelector::toDevice(const QPointF& local) const
+{
+    const qreal ratio = devicePixelRatioF();
+    return deviceOrigin() + QPoint(qRound(local.x() * ratio), qRound(local.y() * ratio));
+}
+
+QPointF RectSelector::toLocal(const QPoint& device) const
+{
+    return QPointF(device - deviceOrigin()) / devicePixelRatioF();
+}
+
+QRectF RectSelector::toLocal(const QRect& device) const
+{
+    return QRectF(toLocal(device.topLeft()), QSizeF(device.size()) / devicePixelRatioF());
+}
+
+// A press and release closer together than a drag is a click.
+bool RectSelector::isClick() const
+{
+    const int slack = qRound(QApplication::startDragDistance() * devicePixelRatioF());
+    const QRect drawn = span(m_start, m_end);
+    return drawn.width() < slack && drawn.height() < slack;
+}
+
+void RectSelector::pickWindowAt(const QPoint& pos)
+{
+    const int found = ZMX11Windows::at(m_windows, pos);
+    if (found < 0)
+        return;
+    const QRect frame = m_windows[size_t(found)].rect & pictureRect();
+    m_start = frame.topLeft();
+    m_end = frame.topLeft() + QPoint(frame.width(), frame.height());
+    m_window = m_windows[size_t(found)].id;
 }
 
 void RectSelector::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const QPoint pos = event->position().toPoint();
+    const QPoint local = event->position().toPoint();
+    const QPoint pos = toDevice(event->scenePosition());
     if (m_state == Idle) {
         m_state = Drawing;
         m_start = m_end = clampToPicture(pos);
@@ -223,7 +297,7 @@ void RectSelector::mousePressEvent(QMouseEvent* event)
     }
     if (!hasSelection())
         return;
-    const int handle = handleAt(pos);
+    const int handle = handleAt(local);
     if (handle == 0 && !m_selection.contains(pos))
         return;
     m_state = handle ? Resizing : Moving;
@@ -233,7 +307,7 @@ void RectSelector::mousePressEvent(QMouseEvent* event)
 
 void RectSelector::mouseMoveEvent(QMouseEvent* event)
 {
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = toDevice(event->scenePosition());
     if (m_state == Drawing)
         m_end = clampToPicture(pos);
     else if (m_state == Moving || m_state == Resizing)
@@ -242,10 +316,10 @@ void RectSelector::mouseMoveEvent(QMouseEvent* event)
         updateSelection();
         update();
     }
-    updateCursor(pos);
+    updateCursor(event->position().toPoint(), pos);
 }
 
-void RectSelector::updateCursor(const QPoint& pos)
+void RectSelector::updateCursor(const QPoint& local, const QPoint& pos)
 {
     switch (m_state) {
     case Drawing:
@@ -260,10 +334,10 @@ void RectSelector::updateCursor(const QPoint& pos)
     case Drawn:
     case Moved:
     case Resized:
-        if (m_selection.contains(pos) && handleAt(pos) == 0)
+        if (m_selection.contains(pos) && handleAt(local) == 0)
             setCursor(Qt::OpenHandCursor);
         else
-            setCursor(kHandleCursor[handleAt(pos)]);
+            setCursor(kHandleCursor[handleAt(local)]);
         break;
     default:
         break;
@@ -274,10 +348,12 @@ void RectSelector::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
-    const QPoint pos = event->position().toPoint();
+    const QPoint pos = toDevice(event->scenePosition());
     if (m_state == Drawing) {
         m_state = Drawn;
         m_end = clampToPicture(pos);
+        if (isClick())
+            pickWindowAt(m_start);
         updateSelection();
     } else if (m_state == Moving || m_state == Resizing) {
         m_state = m_state == Moving ? Moved : Resized;
@@ -287,7 +363,8 @@ void RectSelector::mouseReleaseEvent(QMouseEvent* event)
     update();
 }
 
-// A click without a drag leaves an empty rectangle, which is nothing to record.
+// A click without a drag and away from any window leaves an empty rectangle, which is
+// nothing to record.
 bool RectSelector::canAccept() const
 {
     return hasSelection() && !m_selection.isEmpty();
@@ -327,11 +404,14 @@ void RectSelector::contextMenuEvent(QContextMenuEvent* event)
     m_contextMenu->exec(event->globalPos());
 }
 
+// The picture's pixels map one to one onto device pixels: drawn into the logical rectangle
+// they cover, they are not scaled.
 void RectSelector::paintEvent(QPaintEvent*)
 {
+    const QRectF picture = toLocal(pictureRect());
     m_painter.begin(this);
-    m_painter.drawPixmap(m_x, m_y, m_background);
-    m_painter.fillRect(QRect(m_x, m_y, m_width, m_height), QColor(30, 90, 30, 60));
+    m_painter.drawPixmap(picture, m_background, QRectF(m_background.rect()));
+    m_painter.fillRect(picture, QColor(30, 90, 30, 60));
     if (m_state != Idle) {
         updateSelection();
         paintSelection();
@@ -344,9 +424,10 @@ void RectSelector::paintSelection()
 {
     m_painter.setPen(QPen(QBrush(Qt::blue), 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
     m_painter.setBrush(Qt::NoBrush);
-    m_painter.drawRect(m_selection);
+    const QRectF shown = toLocal(m_selection);
+    m_painter.drawRect(shown);
     if (!m_selection.isEmpty())
-        m_painter.drawPixmap(m_selection.topLeft(), m_background, m_selection.translated(-m_x, -m_y));
+        m_painter.drawPixmap(shown, m_background, QRectF(m_selection.translated(-m_x, -m_y)));
     for (const QRect& handle : m_handles)
         m_painter.fillRect(handle, QColor(0, 0, 255));
 }
@@ -365,10 +446,12 @@ QString RectSelector::labelText() const
 // the right edge.
 QRect RectSelector::labelRect() const
 {
-    const QRect& r = m_selection;
-    const int x = r.left() + 5 + m_labelWidth > m_width ? m_width - m_labelWidth : r.left() + 5;
-    const int y = r.top() > m_labelHeight ? r.top() - m_labelHeight : r.top();
-    return QRect(x, y, m_labelWidth, m_labelHeight);
+    const QRectF r = toLocal(m_selection);
+    const QRectF picture = toLocal(pictureRect());
+    const qreal right = picture.left() + picture.width();
+    const qreal x = r.left() + 5 + m_labelWidth > right ? right - m_labelWidth : r.left() + 5;
+    const qreal y = r.top() > m_labelHeight ? r.top() - m_labelHeight : r.top();
+    return QRect(qRound(x), qRound(y), m_labelWidth, m_labelHeight);
 }
 
 void RectSelector::paintLabel()
@@ -389,7 +472,7 @@ QPixmap RectSelector::previewPixmap() const
         painter.drawPixmap(source.topLeft(), m_background, source);
     }
     painter.setPen(QPen(QBrush(Qt::red), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    const QRect& r = m_selection;
+    const QRect r = m_selection.translated(-m_x, -m_y);
     painter.drawRect(QRect(QPoint(r.left() - 2, r.top() - 2), QPoint(r.right() + 2, r.bottom() + 2)));
     return preview;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include "zm_x11windows.h"
+
 #include <QPainter>
 #include <QPixmap>
 #include <QPoint>
@@ -11,8 +13,15 @@ class QAction;
 class QMenu;
 
 // Full-screen window over a frozen, dimmed picture of the desktop on which the user draws
-// the rectangle to record, then moves it or resizes it by eight handles. Return or a double
-// click accepts the rectangle (done), Escape or the context menu leaves (quit).
+// the rectangle to record, then moves it or resizes it by eight handles. A click without a
+// drag takes the rectangle of the window under the pointer, frame included, as the desktop
+// was when it was photographed. Return or a double click accepts the rectangle (done),
+// Escape or the context menu leaves (quit).
+//
+// The picture, the selection and its size label are in device pixels of the desktop, whatever
+// the scale factor: the picture is shown one of its pixels to one device pixel, and what the
+// user draws is what is recorded. Only the handles and the label itself are sized for the eye,
+// in the widget's own (logical) units.
 class RectSelector : public QWidget
 {
     Q_OBJECT
@@ -24,14 +33,18 @@ public:
     explicit RectSelector(QWidget* parent = nullptr);
     ~RectSelector() override;
 
-    // Resets and returns a picture of the whole primary screen.
+    // Resets and returns a picture of the whole desktop, every monitor, in device pixels; the
+    // windows shown then are what a click can pick.
     QPixmap grabDesktop();
     // The background with everything but the selection dimmed and the selection outlined.
     QPixmap previewPixmap() const;
-    // The selection with inclusive corners (left, top, right, bottom).
+    // The selection with inclusive corners (left, top, right, bottom), in device pixels of
+    // the desktop.
     QRect selectionRect() const { return m_selection; }
+    // The window picked by a click (the selection is its frame), or 0 for a drawn selection.
+    unsigned long selectedWindow() const { return m_window; }
     int state() const { return m_state; }
-    // The info label beside the selection: its text and where it is drawn.
+    // The info label beside the selection: its text and where it is drawn (in the widget).
     QString labelText() const;
     QRect labelRect() const;
 
@@ -40,6 +53,8 @@ signals:
     void quit();
 
 public slots:
+    // The picture covers the desktop from its top-left corner; with a position and size, that
+    // part of the desktop (device pixels).
     void loadBackgroundPixmap(const QPixmap& bgPixmap);
     void loadBackgroundPixmap(const QPixmap& bgPixmap, int x, int y, int width, int height);
     void cancelSelectedRect();
@@ -66,7 +81,14 @@ private:
     void updateHandles();
     int handleAt(const QPoint& pos) const;
     QPoint clampToPicture(const QPoint& pos) const;
-    void updateCursor(const QPoint& pos);
+    bool isClick() const;
+    void pickWindowAt(const QPoint& pos);
+    QRect pictureRect() const { return QRect(m_x, m_y, m_width, m_height); }
+    QPoint deviceOrigin() const;
+    QPoint toDevice(const QPointF& local) const;
+    QPointF toLocal(const QPoint& device) const;
+    QRectF toLocal(const QRect& device) const;
+    void updateCursor(const QPoint& local, const QPoint& device);
     void accept();
     void paintSelection();
     void paintLabel();
@@ -78,6 +100,8 @@ private:
     QRect m_selection;
     QPixmap m_background;
     QPixmap m_selectedPix;
+    std::vector<ZMX11Windows::Frame> m_windows;
+    unsigned long m_window = 0;
     int m_state = Idle;
     int m_grabbedHandle = 0;
     QAction* m_reselectAction = nullptr;

@@ -18,6 +18,7 @@
 #include "zm_graphicsitem.h"
 #include "zm_graphicsview.h"
 #include "zm_hotkeymgr.h"
+#include "zm_monitorchoice.h"
 #include "zm_notifier.h"
 #include "zm_portalshortcuts.h"
 #include "zm_product.h"
@@ -111,6 +112,14 @@ void ZMAVRecorderMenu::setupForm()
         ui->cb_audioRate->addItem(QIcon(), QString::number(rate));
     ui->cb_audioRate->setCurrentIndex(0);
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
+    setupMonitorChoice();
+}
+
+// Beside the area button, where the user decides what is recorded.
+void ZMAVRecorderMenu::setupMonitorChoice()
+{
+    m_monitorChoice = new ZMMonitorChoice(this);
+    ui->gridLayout_7->addWidget(m_monitorChoice, 0, 2);
 }
 
 // A first run has no keys file: the built-in keys are taken quietly; the user hears of a
@@ -258,6 +267,8 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
     // Through the portal the whole screen is the monitor the user shares, whatever its size.
     if (!ui->tb_screenshot->isChecked() && ZMDesktopPicture::fromPortal())
         settings->area = QRect();
+    else
+        chooseSource(settings);
     if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
     if (mode == VideoOnly) {
@@ -386,15 +397,28 @@ void ZMAVRecorderMenu::updateControls()
 
 // ---- start checks -------------------------------------------------------------------------
 
+// In device pixels of the desktop: full screen is the chosen monitor, a custom area the
+// selector's rectangle under the panel's rounding.
 QRect ZMAVRecorderMenu::screenArea() const
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QSize size = screen ? screen->geometry().size() : QSize();
-    if (!ui->tb_screenshot->isChecked())
-        return QRect(QPoint(0, 0), size);
+    if (ui->tb_screenshot->isChecked())
+        return selectedArea();
+    QRect area;
+    QString monitor, error;
+    m_monitorChoice->area(m_mainWindow, &area, &monitor, &error);
+    return area;
+}
+
+QRect ZMAVRecorderMenu::selectedArea() const
+{
+    const QSize size = m_fullScreenPixmap.size();
+    const QRect sel = m_selector->selectionRect();
+    // A picked window is recorded as it is, but for an odd last column or row (4:2:0 pictures
+    // need even sizes).
+    if (m_selector->selectedWindow())
+        return QRect(sel.topLeft(), QSize(sel.width() & ~1, sel.height() & ~1));
     // The encoder wants a width in multiples of 32 and an even height: round to the nearest
     // multiple of 32 and up to even.
-    const QRect sel = m_selector->selectionRect();
     int width = size.width() <= sel.right() - sel.left() ? size.width() : sel.right() - sel.left() + 17;
     int height = size.height() <= sel.bottom() - sel.top() ? size.height() : sel.bottom() - sel.top() + 2;
     width &= ~31;
@@ -407,9 +431,28 @@ QRect ZMAVRecorderMenu::screenArea() const
     return QRect(x, y, width, height);
 }
 
+// The monitor full-screen mode records, or the window picked in the selector: the recording
+// then watches the one or follows the other.
+void ZMAVRecorderMenu::chooseSource(ZMRecordingSettings* settings) const
+{
+    if (ui->tb_screenshot->isChecked()) {
+        settings->window = m_selector->selectedWindow();
+        return;
+    }
+    QRect area;
+    QString error;
+    m_monitorChoice->area(m_mainWindow, &area, &settings->monitor, &error);
+}
+
 bool ZMAVRecorderMenu::recordArea(QRect* area)
 {
-    *area = screenArea();
+    QString monitor, error;
+    if (ui->tb_screenshot->isChecked()) {
+        *area = selectedArea();
+    } else if (!m_monitorChoice->area(m_mainWindow, area, &monitor, &error)) {
+        information(error);
+        return false;
+    }
     if (area->width() >= kMinAreaSide && area->height() >= kMinAreaSide)
         return true;
     information(tr("录制区域宽或高不能小于 %1 个像素\n当前选区为: [%2x%3]\n请重新选择录制区域!")
@@ -695,7 +738,7 @@ void ZMAVRecorderMenu::slot_recordModelChanged(int mode)
     ui->label_aSampleRate->setEnabled(audio);
     for (QWidget* w : std::initializer_list<QWidget*>{ ui->label_vFrameRate, ui->checkBox_autoFrame,
                                                         ui->spinBox_frameRate, ui->checkBox_mouse,
-                                                        ui->tb_screenshot })
+                                                        ui->tb_screenshot, m_monitorChoice })
         w->setEnabled(video);
 }
 

@@ -27,6 +27,7 @@ class ZMAVRecorderMenuPrivate;
 class ZMConfigUser;
 class ZMFolderOpener;
 class ZMGraphicsItem;
+class ZMMonitorChoice;
 class ZMNotifier;
 class ZMPortalShortcuts;
 class ZMWindow;
@@ -136,6 +137,7 @@ private:
     };
 
     void setupForm();
+    void setupMonitorChoice();
     void setupBars();
     void start();
     bool describeRecording(ZMRecordingSettings* settings);
@@ -146,6 +148,8 @@ private:
     void onScreenLost(const QString& text);
     bool recordArea(QRect* area);
     QRect screenArea() const;
+    QRect selectedArea() const;
+    void chooseSource(ZMRecordingSettings* settings) const;
     bool outputPath(QString* path);
     bool checkPath(const QString& path);
     void disarmTimers();
@@ -198,7 +202,9 @@ private:
     std::unique_ptr<RectSelector> m_selector;
     ImageWaterItem* m_imageMark = nullptr;
     TextWaterItem* m_textMark = nullptr;
+    // The whole desktop in device pixels, one picture pixel to one scene unit in the preview.
     QPixmap m_fullScreenPixmap;
+    ZMMonitorChoice* m_monitorChoice = nullptr;
     DockBar<SaveBarWidget> m_saveBox;
     DockBar<TimerWidget> m_timerBox;
     ShotTimer m_startTimer;

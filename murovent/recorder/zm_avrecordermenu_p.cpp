@@ -150,12 +150,22 @@ void ZMAVRecorderMenuPrivate::stop()
     m_session.stop();
 }
 
+// What went away, as far as the panel knows what it recorded.
+QString ZMAVRecorderMenuPrivate::lostScreen() const
+{
+    if (m_settings.window)
+        return tr("录制的窗口已关闭, 录制已停止并保存.");
+    if (!m_settings.monitor.isEmpty())
+        return tr("录制的显示器已断开或已改变, 录制已停止并保存.");
+    return tr("屏幕连接已断开, 录制已停止并保存.");
+}
+
 void ZMAVRecorderMenuPrivate::onEvent(ZMRecordingSession::Event event, double, const QString& reason)
 {
     using Event = ZMRecordingSession::Event;
     switch (event) {
     case Event::ScreenLost:
-        emit screenLost(tr("屏幕连接已断开, 录制已停止并保存."));
+        emit screenLost(lostScreen());
         break;
     case Event::MicrophoneLost:
         emit incident(tr("麦克风已断开, 之后录制的是静音."));

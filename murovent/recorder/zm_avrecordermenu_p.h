@@ -49,6 +49,7 @@ signals:
 private:
     void onEvent(ZMRecordingSession::Event event, double at, const QString& reason);
     QString failure(const QString& reason) const;
+    QString lostScreen() const;
     bool markFits(const QGraphicsItem* mark, const QRect& area);
     bool placeMark(const QGraphicsItem* mark, QPoint* pos);
     QPoint markPosition(const QGraphicsItem* mark, const QRect& area) const;

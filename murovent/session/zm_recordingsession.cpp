@@ -135,6 +135,10 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     request.cursor = m_settings.cursor;
     request.fps = m_settings.fps;
     request.restoreToken = m_settings.restoreToken;
+    request.monitor = m_settings.monitor;
+    request.window = m_settings.window;
+    request.pickWindow = m_settings.pickWindow;
+    request.followCursor = m_settings.followCursor;
     auto backend = ZMScreenBackend::create(m_settings.screenBackend, request, error);
     if (!backend)
         return false;

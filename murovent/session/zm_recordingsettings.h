@@ -28,6 +28,12 @@ struct ZMRecordingSettings
     QString restoreToken;                 // the screen cast portal's token from an earlier recording
     QByteArray display;                   // X display; empty: $DISPLAY
     QRect area;                           // device pixels; null: the whole screen
+    // Instead of the area (see ZMScreenRequest): a whole monitor, or a window followed as it
+    // moves; or the area's size following the pointer.
+    QString monitor;                      // name, or number from 0; empty: none
+    quint64 window = 0;                   // X11 window id; 0: none
+    bool pickWindow = false;              // the user chooses the window when it is prepared
+    bool followCursor = false;
     int fps = 10;
     bool cursor = false;
     std::vector<Mark> marks;              // painted in this order, later ones on top

@@ -3,6 +3,8 @@
 #include "zm_recordoptions.h"
 #include "zm_recordsession.h"
 
+#include <capture/zm_monitors.h>
+
 #include <QCoreApplication>
 #include <QByteArray>
 #include <QList>
@@ -28,6 +30,20 @@ void installSignalHandlers()
         sigaction(signal, &action, nullptr);
 }
 
+// One line a monitor, numbered as --monitor takes them.
+int listMonitors(const QString& display)
+{
+    QString error;
+    const std::vector<ZMMonitors::Monitor> monitors = ZMMonitors::list(display.toLocal8Bit(), &error);
+    if (monitors.empty()) {
+        std::fprintf(stderr, "murovent-record: %s\n", qPrintable(error));
+        return 1;
+    }
+    for (size_t i = 0; i < monitors.size(); ++i)
+        std::printf("%zu: %s\n", i, qPrintable(ZMMonitors::describe(monitors[i])));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -42,6 +58,8 @@ int main(int argc, char** argv)
     case ZMRecordOptions::ShowHelp:
         std::fputs(qPrintable(ZMRecordOptions::helpText(program)), stdout);
         return 0;
+    case ZMRecordOptions::ListMonitors:
+        return listMonitors(options.display);
     case ZMRecordOptions::Invalid:
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", qPrintable(program), qPrintable(error),
                      qPrintable(program));

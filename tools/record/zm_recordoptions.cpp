@@ -34,6 +34,14 @@ bool setArea(ZMRecordOptions& o, const QString& value)
     return true;
 }
 
+// As xwininfo prints it (0x2a00007), or in decimal.
+bool setWindow(ZMRecordOptions& o, const QString& value)
+{
+    bool ok = false;
+    o.window = value.trimmed().toULongLong(&ok, 0);
+    return ok && o.window > 0 && o.window <= 0xffffffffu;
+}
+
 bool setFps(ZMRecordOptions& o, const QString& value)
 {
     bool ok = false;
@@ -80,6 +88,20 @@ bool setRate(ZMRecordOptions& o, const QString& value)
     return o.rate == 8000 || o.rate == 11025 || o.rate == 22050 || o.rate == 44100;
 }
 
+// One source of pictures at a time; following the pointer takes its size from --area.
+QString sourceConflict(const ZMRecordOptions& o)
+{
+    const int sources = int(o.hasArea) + int(!o.monitor.isEmpty()) + int(o.window != 0) + int(o.pickWindow);
+    if (sources > 1)
+        return QStringLiteral("choose one of --area, --monitor, --window and --pick-window");
+    if (o.followCursor && !o.hasArea)
+        return QStringLiteral("--follow-cursor needs --area (the size that follows the pointer)");
+    if (o.audioOnly && (sources > 0 || o.followCursor))
+        return QStringLiteral("--audio-only records no pictures; it cannot go with --area, --monitor, --window, "
+                              "--pick-window or --follow-cursor");
+    return QString();
+}
+
 // Combinations that cannot be honoured, found before anything is created.
 QString audioConflict(const ZMRecordOptions& o)
 {
@@ -109,6 +131,20 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
          [](ZMRecordOptions& o, const QString& v) { o.display = v; return !v.isEmpty(); }},
         {"--area", "X,Y,W,H", "record this rectangle, in screen pixels; W and H even, at least 64\n"
                               "(default: the whole screen)", setArea},
+        {"--monitor", "NAME|N", "record one monitor whole, by its name or its number in\n"
+                                "--list-monitors (default: the whole screen)",
+         [](ZMRecordOptions& o, const QString& v) { o.monitor = v.trimmed(); return !o.monitor.isEmpty(); }},
+        {"--list-monitors", nullptr, "list the monitors (number, name, geometry, primary) and exit",
+         [](ZMRecordOptions& o, const QString&) { return o.listMonitors = true; }},
+        {"--window", "ID", "record one window with its frame, by its id as xwininfo prints\n"
+                           "it (0x...); the recording follows the window when it moves,\n"
+                           "keeps the size it had at the start, and ends when it is closed", setWindow},
+        {"--pick-window", nullptr, "record the window clicked with the first mouse button (another\n"
+                                   "button cancels), as --window does",
+         [](ZMRecordOptions& o, const QString&) { return o.pickWindow = true; }},
+        {"--follow-cursor", nullptr, "the --area keeps its size and follows the pointer, centred on\n"
+                                     "it as far as the screen allows",
+         [](ZMRecordOptions& o, const QString&) { return o.followCursor = true; }},
         {"--fps", "N", "frames per second, 1 to 60 (default: 10)", setFps},
         {"--duration", "SEC", "stop after SEC seconds (default: when interrupted by Ctrl+C)",
          setDuration},
@@ -190,11 +226,15 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QList<QByteArray>& rawArgum
             return Invalid;
         }
     }
+    if (listMonitors)
+        return ListMonitors;
     if (output.isEmpty()) {
         *error = QStringLiteral("no output file given");
         return Invalid;
     }
-    *error = audioConflict(*this);
+    *error = sourceConflict(*this);
+    if (error->isEmpty())
+        *error = audioConflict(*this);
     return error->isEmpty() ? Run : Invalid;
 }
 
@@ -226,8 +266,8 @@ QString ZMRecordOptions::helpText(const QString& program)
         "keep up, and how many pictures were still queued when the recording stopped.\n\n"
         "The portal asks once which monitor to share; the answer is kept as a token in\n"
         "$XDG_STATE_HOME/murovent/ (default ~/.local/state/murovent/), so later recordings do not ask.\n\n"
-        "Exit status: 0 recorded; 1 the recording failed or was cut short (the display went\n"
-        "away, or the portal is missing or refused; what was recorded is kept); 2 bad arguments\n"
-        "(nothing was created).\n");
+        "Exit status: 0 recorded; 1 the recording failed or was cut short (the display, the\n"
+        "monitor or the window went away, or the portal is missing or refused; what was recorded\n"
+        "is kept); 2 bad arguments (nothing was created).\n");
     return text;
 }

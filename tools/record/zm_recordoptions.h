@@ -23,6 +23,11 @@ struct ZMRecordOptions
     QString display;       // empty: $DISPLAY
     bool hasArea = false;  // false: the whole screen
     int x = 0, y = 0, width = 0, height = 0;
+    QString monitor;       // a monitor's name or number instead of the area
+    quint64 window = 0;    // an X11 window instead of the area
+    bool pickWindow = false;
+    bool followCursor = false;
+    bool listMonitors = false;
     int fps = 10;
     double duration = 0;   // seconds; 0: until interrupted
     bool cursor = false;
@@ -36,7 +41,7 @@ struct ZMRecordOptions
     bool rateGiven = false;
     bool audioOnly = false;
 
-    enum Result { Run, ShowHelp, Invalid };
+    enum Result { Run, ShowHelp, ListMonitors, Invalid };
     // The arguments as the program received them (without the program's name). On Invalid,
     // `error` says what is wrong.
     Result parse(const QList<QByteArray>& arguments, QString* error);

@@ -76,6 +76,12 @@ bool ZMRecordSession::prepare(QString* error)
     settings.display = m_options.display.toLocal8Bit();
     if (m_options.hasArea)
         settings.area = QRect(m_options.x, m_options.y, m_options.width, m_options.height);
+    settings.monitor = m_options.monitor;
+    settings.window = m_options.window;
+    settings.pickWindow = m_options.pickWindow;
+    settings.followCursor = m_options.followCursor;
+    if (m_options.pickWindow && !m_options.audioOnly)
+        std::fprintf(stderr, "murovent-record: click the window to record (another button cancels)\n");
     settings.fps = m_options.fps;
     settings.cursor = m_options.cursor;
     settings.sound = m_options.audio == ZMRecordOptions::SystemSound ? ZMRecordingSettings::Sound::SystemSound

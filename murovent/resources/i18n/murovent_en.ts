@@ -720,6 +720,14 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <source>录制文件写入出错: %1</source>
         <translation>The recording file could not be written: %1</translation>
     </message>
+    <message>
+        <source>录制的窗口已关闭, 录制已停止并保存.</source>
+        <translation>The recorded window was closed; the recording has stopped and is saved.</translation>
+    </message>
+    <message>
+        <source>录制的显示器已断开或已改变, 录制已停止并保存.</source>
+        <translation>The recorded monitor went away or changed; the recording has stopped and is saved.</translation>
+    </message>
 </context>
 <context>
     <name>ZMAbout</name>
@@ -816,6 +824,33 @@ Please check the microphone, or choose &quot;Video only&quot;.
     <message>
         <source>无法打开麦克风（错误 %1）。</source>
         <translation>The microphone cannot be opened (error %1).</translation>
+    </message>
+</context>
+<context>
+    <name>ZMMonitorChoice</name>
+    <message>
+        <source>显示器</source>
+        <translation>Monitor</translation>
+    </message>
+    <message>
+        <source>全屏录制的显示器</source>
+        <translation>The monitor that full-screen mode records</translation>
+    </message>
+    <message>
+        <source>主窗口所在的显示器</source>
+        <translation>The monitor of the main window</translation>
+    </message>
+    <message>
+        <source>全部显示器</source>
+        <translation>All monitors</translation>
+    </message>
+    <message>
+        <source> (主显示器)</source>
+        <translation> (primary)</translation>
+    </message>
+    <message>
+        <source>所选的显示器 %1 已不存在, 请重新选择显示器!</source>
+        <translation>The chosen monitor %1 is gone, please choose a monitor again!</translation>
     </message>
 </context>
 <context>

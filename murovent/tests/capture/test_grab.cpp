@@ -4,7 +4,9 @@
 #include "grab_x11.h"
 #include "xscene.h"
 #include "zm_capture.h"
+#include "zm_desktopsnapshot.h"
 #include "zm_grabscreen.h"
+#include "zm_monitors.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -160,6 +163,139 @@ TEST_F(GrabX11Test, CursorIsDrawnAtPointerMinusHotSpotAndClipped)
     EXPECT_EQ(rgbAt(frame, m_width, 0, 0), kMagenta);
     EXPECT_EQ(rgbAt(frame, m_width, 12, 12), kMagenta);
     EXPECT_EQ(rgbAt(frame, m_width, 13, 13), kBackground);
+}
+
+// --- monitors, windows and the pointer ----------------------------------------------------
+
+std::unique_ptr<ZMScreenBackend> openX11(const ZMScreenRequest& request, QString* error)
+{
+    return ZMScreenBackend::create(QStringLiteral("x11"), request, error);
+}
+
+// The back-end's next picture: true once it is lost.
+bool lostWithin(ZMScreenBackend& source, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        if (source.next() == ZMScreenBackend::Next::Lost)
+            return true;
+    return false;
+}
+
+TEST_F(GrabX11Test, MonitorsAreFoundByNameOrNumberAndAGoneOneEndsTheGrab)
+{
+    const int half = m_width / 2;
+    const std::string split = "xrandr --setmonitor LEFT " + std::to_string(half) + "/250x" + std::to_string(m_height)
+                              + "/280+0+0 none && xrandr --setmonitor RIGHT " + std::to_string(half) + "/250x"
+                              + std::to_string(m_height) + "/280+" + std::to_string(half) + "+0 none";
+    ASSERT_EQ(std::system(split.c_str()), 0);
+    QString error;
+    const std::vector<ZMMonitors::Monitor> monitors = ZMMonitors::list(QByteArray(), &error);
+    ASSERT_EQ(monitors.size(), 3u) << error.toStdString();
+    const int right = ZMMonitors::find(monitors, "RIGHT");
+    ASSERT_GE(right, 0);
+    EXPECT_EQ(monitors[right].geometry, QRect(half, 0, half, m_height));
+    EXPECT_EQ(ZMMonitors::find(monitors, QString::number(right)), right);
+    EXPECT_EQ(ZMMonitors::find(monitors, "3"), -1);
+    EXPECT_EQ(ZMMonitors::find(monitors, "nosuch"), -1);
+    EXPECT_EQ(ZMMonitors::at(monitors, QPoint(half + 5, 5)), right) << "the split wins over the whole screen";
+
+    ZMScreenRequest request;
+    request.monitor = "nosuch";
+    EXPECT_FALSE(openX11(request, &error));
+    EXPECT_TRUE(error.contains("there is no monitor 'nosuch' (there are: ")) << error.toStdString();
+    request.monitor = "RIGHT";
+    auto source = openX11(request, &error);
+    ASSERT_TRUE(source) << error.toStdString();
+    EXPECT_EQ(source->size(), QSize(half & ~1, m_height & ~1));
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), half & ~1, (half & ~1) - 1, (m_height & ~1) - 1), kBlue) << "the right half";
+    EXPECT_FALSE(lostWithin(*source, 500));
+    ASSERT_EQ(std::system("xrandr --delmonitor RIGHT && xrandr --delmonitor LEFT"), 0);
+    EXPECT_TRUE(lostWithin(*source, 2000));
+    EXPECT_EQ(source->error(), "the monitor RIGHT went away or changed its size");
+}
+
+TEST_F(GrabX11Test, WindowIsFollowedWithItsFrameUntilItIsClosed)
+{
+    xscene::ClientWindow window(500, 400, 300, 200, kGreen, 2);
+    ASSERT_NE(window.id(), 0u);
+    ZMScreenRequest request;
+    request.window = window.id();
+    QString error;
+    auto source = openX11(request, &error);
+    ASSERT_TRUE(source) << error.toStdString();
+    ASSERT_EQ(source->size(), QSize(304, 204)) << "the border is part of the frame";
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 0, 0), 0xffffffu) << "border";
+    EXPECT_EQ(rgbAt(source->frame(), 304, 2, 2), kGreen);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 301, 201), kGreen);
+
+    window.move(90, 40);
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 150, 100), kGreen);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 303, 203), 0xffffffu);
+    // Half off the screen, the area keeps its size and stays on the screen's edge.
+    window.move(m_width - 100, m_height - 50);
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 303, 203), kGreen);
+    EXPECT_EQ(rgbAt(source->frame(), 304, 303 - 104, 203), kBackground) << "the desktop left of the window";
+
+    window.close();
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Lost);
+    EXPECT_EQ(source->error(), QStringLiteral("the window 0x%1 was closed").arg(request.window, 0, 16));
+    request.window = 0x7fffff0;
+    EXPECT_FALSE(openX11(request, &error));
+    EXPECT_EQ(error, "there is no window 0x7fffff0 on the X display");
+}
+
+TEST_F(GrabX11Test, AreaFollowsThePointerInsideTheScreen)
+{
+    ZMScreenRequest request;
+    request.area = QRect(0, 0, 200, 100);
+    request.followCursor = true;
+    QString error;
+    ASSERT_TRUE(xscene::movePointer(200, 100));
+    auto source = openX11(request, &error);
+    ASSERT_TRUE(source) << error.toStdString();
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    // Centred on the pointer: exactly the red rectangle at 100,50.
+    EXPECT_EQ(rgbAt(source->frame(), 200, 0, 0), kRed);
+    EXPECT_EQ(rgbAt(source->frame(), 200, 199, 99), kRed);
+    ASSERT_TRUE(xscene::movePointer(m_width - 5, m_height - 5));
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), 200, 199, 99), kBlue) << "stopped at the screen's corner";
+    EXPECT_EQ(rgbAt(source->frame(), 200, 149, 49), kBackground);
+    ASSERT_TRUE(xscene::movePointer(3, 3));
+    ASSERT_EQ(source->next(), ZMScreenBackend::Next::Picture);
+    EXPECT_EQ(rgbAt(source->frame(), 200, 0, 0), kBackground);
+    EXPECT_EQ(rgbAt(source->frame(), 200, 100, 50), kRed);
+
+    request.area = QRect(0, 0, m_width + 2, 100);
+    EXPECT_FALSE(openX11(request, &error));
+    EXPECT_TRUE(error.startsWith("following the pointer needs an area of at most")) << error.toStdString();
+}
+
+TEST_F(GrabX11Test, SnapshotHoldsTheWholeDesktopAndItsWindows)
+{
+    xscene::ClientWindow below(300, 300, 200, 100, kGreen);
+    xscene::ClientWindow above(350, 320, 50, 50, kRed, 1);
+    ZMDesktopSnapshot snapshot;
+    QString error;
+    ASSERT_TRUE(snapshot.take(QByteArray(), &error)) << error.toStdString();
+    ASSERT_EQ(snapshot.picture().size(), QSize(m_width, m_height));
+    EXPECT_EQ(snapshot.picture().pixel(m_width - 1, m_height - 1), 0xff000000u | kBlue);
+    EXPECT_EQ(snapshot.picture().pixel(320, 310), 0xff000000u | kGreen);
+    const auto& windows = snapshot.windows();
+    const int top = ZMX11Windows::at(windows, QPoint(360, 330));
+    ASSERT_GE(top, 0);
+    EXPECT_EQ(windows[top].id, above.id());
+    EXPECT_EQ(windows[top].rect, QRect(350, 320, 52, 52));
+    const int lower = ZMX11Windows::at(windows, QPoint(310, 310));
+    ASSERT_GE(lower, 0);
+    EXPECT_EQ(windows[lower].id, below.id());
+    EXPECT_EQ(ZMX11Windows::at(windows, QPoint(5, 5)), -1) << "the bare desktop is no window";
 }
 
 TEST(GrabX11Remote, ServerWithoutSharedMemoryIsGrabbedThePlainWay)

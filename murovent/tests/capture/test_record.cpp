@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <filesystem>
@@ -238,6 +239,13 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
         {"--watermark", "nowhere.png@1,2", out},
         {"--watermark", "mark.png", out},
         {"--display", ":4097", out},
+        {"--follow-cursor", out},
+        {"--window", "0xzz", out},
+        {"--window", "0x7fffff0", out},
+        {"--pick-window", "--window", "0x400001", out},
+        {"--monitor", "0", "--area", "0,0,64,64", out},
+        {"--monitor", "nosuch", out},
+        {"--audio", "mic", "--audio-only", "--monitor", "0", out},
         {},
         {path("never.avi")},
         {path("no/such/folder/x.mp4")},
@@ -334,6 +342,103 @@ TEST_F(RecordTest, KilledRecorderLeavesNoSharedMemoryBehind)
         left = segmentsCreatedBy(proc.pid);
     }
     EXPECT_EQ(left, 0) << "the segment outlived the process";
+}
+
+// As xwininfo prints it.
+std::string hexId(unsigned long id)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", id);
+    return text;
+}
+
+void wait(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+TEST_F(RecordTest, WindowIsPickedFollowedAndItsClosingKeepsWhatWasRecorded)
+{
+    xscene::ClientWindow window(600, 300, 320, 240, kGreen);
+    ASSERT_NE(window.id(), 0u);
+    std::string messages;
+    ASSERT_EQ(record({"--window", hexId(window.id()), "--duration", "1", path("given.mp4")}, &messages), 0)
+        << messages;
+    expectPlayable(path("given.mp4"), 10, 0.8, 1.3, 320, 240);
+
+    const std::string out = path("picked.mp4");
+    Proc proc = spawn({"--pick-window", "--fps", "10", out}, path("stderr.txt"));
+    bool waiting = false;
+    for (int i = 0; i < 250 && !waiting; ++i, wait(20))
+        waiting = xscene::pointerTaken();
+    ASSERT_TRUE(waiting) << "the recorder waits for a click";
+    ASSERT_EQ(std::system("xdotool mousemove 700 400 click 1"), 0);
+    wait(1500);
+    window.move(1100, 700);
+    wait(1200);
+    window.close();
+    EXPECT_EQ(finish(proc, &messages), 1) << messages;
+    EXPECT_NE(messages.find("click the window to record"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("the window " + hexId(window.id()) + " was closed"), std::string::npos) << messages;
+    expectPlayable(out, 10, 1.8, 3.5, 320, 240);
+    const mp4probe::DecodedPicture last = mp4probe::decodeVideoFrame(out, mp4probe::countVideoFrames(out) - 1);
+    ASSERT_TRUE(last.ok) << last.error;
+    for (const auto& at : {std::make_pair(3, 3), std::make_pair(160, 120), std::make_pair(316, 236)})
+        EXPECT_TRUE(near(last, at.first, at.second, kGreen)) << "the window after its move";
+}
+
+TEST_F(RecordTest, AreaFollowingThePointerShowsWhatIsUnderIt)
+{
+    ASSERT_TRUE(xscene::movePointer(200, 100));
+    const std::string out = path("follow.mp4");
+    Proc proc = spawn({"--area", "0,0,128,96", "--follow-cursor", "--fps", "10", "--duration", "3", out},
+                      path("stderr.txt"));
+    wait(1600);
+    // Across the screen onto the green rectangle's middle.
+    for (int step = 1; step <= 10; ++step, wait(40))
+        ASSERT_TRUE(xscene::movePointer(200 + step * 225 / 10, 100 + step * 23));
+    std::string messages;
+    ASSERT_EQ(finish(proc, &messages), 0) << messages;
+    expectPlayable(out, 10, 2.8, 3.3, 128, 96);
+    const mp4probe::DecodedPicture early = mp4probe::decodeVideoFrame(out, 3);
+    const mp4probe::DecodedPicture last = mp4probe::decodeVideoFrame(out, mp4probe::countVideoFrames(out) - 1);
+    ASSERT_TRUE(early.ok && last.ok) << early.error << last.error;
+    EXPECT_TRUE(near(early, 64, 48, kRed));
+    EXPECT_TRUE(near(early, 5, 5, kRed)) << "the red rectangle around the pointer fills the area";
+    EXPECT_TRUE(near(last, 64, 48, kGreen));
+    EXPECT_TRUE(near(last, 5, 5, kBackground));
+}
+
+// Runs on a 3840 x 1080 screen split into the monitors LEFT and RIGHT (a test entry of its own).
+class RecordMonitors : public RecordTest
+{
+};
+
+TEST_F(RecordMonitors, EachMonitorIsListedAndRecordedAndOneThatGoesEndsTheRecording)
+{
+    ASSERT_TRUE(xscene::paintRoot(kBackground, {{0, 0, 1920, 1080, kRed}, {1920, 0, 1920, 1080, kGreen}}));
+    std::string listed;
+    ASSERT_EQ(record({"--list-monitors"}, &listed), 0) << listed;
+    EXPECT_NE(listed.find("0: LEFT 1920x1080+0+0\n1: RIGHT 1920x1080+1920+0\n"), std::string::npos) << listed;
+
+    std::string messages;
+    for (const char* monitor : {"RIGHT", "0"}) {
+        const std::string out = path(monitor) + ".mp4";
+        ASSERT_EQ(record({"--monitor", monitor, "--duration", "1", "--fps", "5", out}, &messages), 0) << messages;
+        expectPlayable(out, 5, 0.8, 1.4, 1920, 1080);
+        const mp4probe::DecodedPicture picture = mp4probe::decodeVideoFrame(out, 2);
+        ASSERT_TRUE(picture.ok) << picture.error;
+        const uint32_t colour = monitor[0] == 'R' ? kGreen : kRed;
+        EXPECT_TRUE(near(picture, 3, 3, colour) && near(picture, 1916, 1076, colour)) << monitor;
+    }
+
+    const std::string out = path("gone.mp4");
+    Proc proc = spawn({"--monitor", "RIGHT", "--fps", "5", out}, path("stderr.txt"));
+    wait(1800);
+    ASSERT_EQ(std::system("xrandr --delmonitor RIGHT"), 0);
+    EXPECT_EQ(finish(proc, &messages), 1) << messages;
+    EXPECT_NE(messages.find("the monitor RIGHT went away"), std::string::npos) << messages;
+    expectPlayable(out, 5, 0.4, 2.4, 1920, 1080);
 }
 
 TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)

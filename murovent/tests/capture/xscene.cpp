@@ -96,6 +96,56 @@ bool screenSize(int* width, int* height)
     return true;
 }
 
+bool pointerTaken()
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    const int result = XGrabPointer(d.get(), DefaultRootWindow(d.get()), False, ButtonPressMask, GrabModeAsync,
+                                    GrabModeAsync, None, None, CurrentTime);
+    if (result == GrabSuccess)
+        XUngrabPointer(d.get(), CurrentTime);
+    XSync(d.get(), False);
+    return result == AlreadyGrabbed;
+}
+
+ClientWindow::ClientWindow(int x, int y, int width, int height, uint32_t rgb, int border)
+    : m_display(XOpenDisplay(nullptr))
+{
+    if (!m_display)
+        return;
+    const Window root = DefaultRootWindow(m_display);
+    m_window = XCreateSimpleWindow(m_display, root, x, y, width, height, border, 0xffffff, pixelOf(rgb));
+    XMapRaised(m_display, m_window);
+    // Mapped at once without a window manager; wait until the server has done it.
+    XWindowAttributes a{};
+    for (int i = 0; i < 200 && (XGetWindowAttributes(m_display, m_window, &a), a.map_state != IsViewable); ++i)
+        usleep(5000);
+    XSync(m_display, False);
+}
+
+ClientWindow::~ClientWindow()
+{
+    close();
+}
+
+void ClientWindow::move(int x, int y)
+{
+    if (!m_display)
+        return;
+    XMoveWindow(m_display, m_window, x, y);
+    XSync(m_display, False);
+}
+
+void ClientWindow::close()
+{
+    if (!m_display)
+        return;
+    XDestroyWindow(m_display, m_window);
+    XCloseDisplay(m_display);
+    m_display = nullptr;
+}
+
 int startXvfb(const char* size, char* name, int nameSize, bool withShm)
 {
     int fds[2];

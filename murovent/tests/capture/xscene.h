@@ -3,11 +3,12 @@
 
 // Puts known content on the test's X display: coloured rectangles as the root window's
 // background (it stays after the connection closes, the test servers run with -noreset) and
-// a square cursor of known colour and hot spot.
+// a square cursor of known colour and hot spot, and windows of other clients.
 
 #include <cstdint>
 #include <vector>
 
+struct _XDisplay;
 
 namespace xscene {
 
@@ -27,6 +28,28 @@ bool movePointer(int x, int y);
 
 // Width and height of the default screen.
 bool screenSize(int* width, int* height);
+
+// True while another client holds the pointer (waiting for a click, say).
+bool pointerTaken();
+
+// A window of one colour on a connection of its own, as another program's window would be:
+// shown at construction (id() is 0 when that failed), gone when closed or destroyed.
+class ClientWindow
+{
+public:
+    ClientWindow(int x, int y, int width, int height, uint32_t rgb, int border = 0);
+    ~ClientWindow();
+    ClientWindow(const ClientWindow&) = delete;
+    ClientWindow& operator=(const ClientWindow&) = delete;
+
+    unsigned long id() const { return m_window; }
+    void move(int x, int y);
+    void close();
+
+private:
+    _XDisplay* m_display = nullptr;
+    unsigned long m_window = 0;
+};
 
 // A private Xvfb of the given size (for tests that kill their server or need one without
 // MIT-SHM, like a remote display): returns its process id and writes its display name (":N")

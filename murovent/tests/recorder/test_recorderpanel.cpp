@@ -6,8 +6,11 @@
 #include "textwateritem.h"
 #include "timerwidget.h"
 #include "wlscene.h"
+#include "xscene.h"
 #include "zm_avrecordermenu.h"
 #include "zm_graphicsitem.h"
+#include "zm_monitorchoice.h"
+#include "zm_monitors.h"
 #include "zm_portalchoice.h"
 #include "zm_window.h"
 
@@ -133,6 +136,12 @@ QRect opaqueBounds(const QImage& mark)
 {
     return boundsWhere(mark.convertToFormat(QImage::Format_ARGB32), mark.rect(),
                        [](QColor c) { return c.alpha() > 200; });
+}
+
+bool near(const QImage& frame, int x, int y, QRgb rgb)
+{
+    const QColor c = frame.pixelColor(x, y);
+    return qAbs(c.red() - qRed(rgb)) + qAbs(c.green() - qGreen(rgb)) + qAbs(c.blue() - qBlue(rgb)) < 40;
 }
 
 // What the notification server's control tool says; false when it failed.
@@ -291,20 +300,35 @@ private:
                                 .arg(imageSeen.x()).arg(imageSeen.y()).arg(imageSeen.width()).arg(imageSeen.height())));
     }
 
-    // Records for about three seconds from the start button on and returns the file.
-    QString record(QString* dump)
+    // Records for about three seconds (after the start delay) from the start button on and
+    // returns the file.
+    QString record(QString* dump, int ms = 4200)
     {
         StdoutCapture out;
         clickStart();
         if (m_panel->state() != ZMAVRecorderMenu::Recording)
             return QString();
-        QTest::qWait(4200);
+        QTest::qWait(ms);
         m_panel->slot_stop();
         *dump = out.finish();
         const QRegularExpressionMatch m = QRegularExpression("^save_path\\[128\\]: (.*)$",
                                                              QRegularExpression::MultilineOption)
                                               .match(*dump);
         return m.captured(1);
+    }
+
+    // Picks an entry of the monitor menu by the start of its text.
+    void chooseMonitor(const QString& entry)
+    {
+        QMenu* menu = m_panel->findChild<ZMMonitorChoice*>()->menu();
+        menu->popup(QPoint(0, 0));
+        QAction* found = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text().startsWith(entry))
+                found = action;
+        QVERIFY2(found, qPrintable(entry));
+        found->trigger();
+        menu->hide();
     }
 
     // The description is dumped line by line in this order, once the sources have set it up.
@@ -484,6 +508,138 @@ private slots:
         QTest::mouseClick(widget<QToolButton>("tb_waterText"), Qt::LeftButton);
         QVERIFY(textMark()->boundingRect().width() > 96);
         expectRefusal("水印尺寸大于录制选区，请更换小尺寸水印!");
+    }
+
+    // With Qt's logical pixels larger than the device's, the full screen, the selector's
+    // picture, rectangle and label, and the recorded area stay in device pixels.
+    void scaledDesktopIsRecordedInDevicePixels()
+    {
+        if (qEnvironmentVariableIsEmpty("QT_SCALE_FACTOR"))
+            QSKIP("needs a scaled desktop: runs in a test entry of its own");
+        int w = 0, h = 0;
+        QVERIFY(xscene::screenSize(&w, &h));
+        m_backdrop->hide();
+        // Light, like the usual backdrop: red text keeps its colour through 4:2:0 pictures on it.
+        const QRgb kDesk = 0xc8c8c8;
+        // The drawn 500 x 300 rounds to 512 x 300: a colour in two of its corners.
+        QVERIFY(xscene::paintRoot(kDesk, { { 1472, 600, 40, 40, 0xff0000 }, { 1000, 860, 40, 40, 0x00ff00 },
+                                              { w - 100, h - 100, 100, 100, 0x0000ff } }));
+        widget<QSpinBox>("spinBox_frameRate")->setValue(5);
+        QString dump;
+        QString path = record(&dump, 2500);
+        Probe p = probe(path);
+        QCOMPARE(p.video, QSize(w, h));
+        QImage frame = lastFrame(path, p.video);
+        QVERIFY(near(frame, 1490, 620, 0xff0000) && near(frame, 1020, 880, 0x00ff00));
+        QVERIFY(near(frame, w - 1, h - 1, 0x0000ff) && near(frame, w - 101, h - 101, kDesk));
+
+        QTest::mouseClick(widget<QToolButton>("tb_screenshot"), Qt::LeftButton);
+        RectSelector* sel = selector();
+        QTRY_VERIFY(sel && sel->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(sel));
+        QCOMPARE(QProcess::execute("xdotool", { "mousemove", "1000", "600", "mousedown", "1", "mousemove", "1200",
+                                                "700", "mousemove", "1500", "900", "mouseup", "1" }), 0);
+        QTRY_COMPARE(sel->state(), int(RectSelector::Drawn));
+        QCOMPARE(sel->selectionRect(), QRect(1000, 600, 500, 300));
+        QCOMPARE(sel->labelText(), QString(" x:1000,y:600 [500x300]"));
+        // The undimmed picture lies exactly over the selection, one pixel to one device pixel.
+        const QImage shown = sel->grab().toImage();
+        QCOMPARE(shown.size(), QSize(w, h));
+        QCOMPARE(shown.pixelColor(1490, 620), QColor(255, 0, 0));
+        QCOMPARE(shown.pixelColor(1470, 880), QColor(kDesk));
+        QVERIFY(shown.pixelColor(980, 620) != QColor(kDesk));
+        QTest::keyClick(sel, Qt::Key_Return);
+        // Marks placed on the preview land on the same device pixels of the file.
+        const QPoint origin(1000, 600), textAt(60, 120), imageAt(300, 230);
+        addMarks(origin + textAt, origin + imageAt);
+        path = record(&dump, 2500);
+        p = probe(path);
+        QCOMPARE(p.video, QSize(512, 300));
+        frame = lastFrame(path, p.video);
+        QVERIFY(near(frame, 508, 3, 0xff0000) && near(frame, 3, 296, 0x00ff00) && near(frame, 256, 250, kDesk));
+        checkMarks(frame, textAt, imageAt);
+        m_backdrop->show();
+    }
+
+    // Several monitors of one X screen: full screen is the panel's monitor unless another one,
+    // or all of them, is chosen; a monitor that goes away ends its recording.
+    void fullScreenRecordsThePanelsMonitor()
+    {
+        QString error;
+        if (ZMMonitors::find(ZMMonitors::list(QByteArray(), &error), "RIGHT") < 0)
+            QSKIP("needs the monitors LEFT and RIGHT: runs in a test entry of its own");
+        m_backdrop->hide();
+        QVERIFY(xscene::paintRoot(0x203040, { { 0, 0, 1920, 1080, 0xff0000 }, { 1920, 0, 1920, 1080, 0x00ff00 } }));
+        m_window->move(2100, 100);
+        QTRY_COMPARE(m_window->pos(), QPoint(2100, 100));
+        widget<QSpinBox>("spinBox_frameRate")->setValue(5);
+        QString dump;
+        const QString path = record(&dump, 2000);
+        QCOMPARE(dumpValue(dump, "pix_x"), 1920);
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(1920, 1080));
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(near(frame, 2, 2, 0x00ff00) && near(frame, 1917, 1077, 0x00ff00));
+
+        // The selector lies over both monitors, with the whole desktop under it.
+        QTest::mouseClick(widget<QToolButton>("tb_screenshot"), Qt::LeftButton);
+        RectSelector* sel = selector();
+        QTRY_VERIFY(sel && sel->isVisible());
+        QCOMPARE(sel->geometry(), QRect(0, 0, 3840, 1080));
+        QVERIFY(QTest::qWaitForWindowExposed(sel));
+        const QImage shown = sel->grab().toImage();
+        QVERIFY(shown.pixelColor(100, 500).red() > 150 && shown.pixelColor(3700, 500).green() > 150);
+        QTest::keyClick(sel, Qt::Key_Escape);
+
+        for (const auto& [entry, x, width] : { std::make_tuple("全部显示器", 0, 3840), std::make_tuple("LEFT  ", 0, 1920) }) {
+            chooseMonitor(QString::fromUtf8(entry));
+            StdoutCapture out;
+            clickStart();
+            m_panel->slot_stop();
+            const QString started = out.finish();
+            QCOMPARE(dumpValue(started, "pix_x"), x);
+            QCOMPARE(dumpValue(started, "width"), width);
+        }
+
+        chooseMonitor("RIGHT  1920x1080+1920+0");
+        clickStart();
+        QTest::qWait(1800);
+        QCOMPARE(QProcess::execute("xrandr", { "--delmonitor", "RIGHT" }), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_answerer->messages.isEmpty(), 5000);
+        QCOMPARE(m_answerer->takeMessage(), QString("录制的显示器已断开或已改变, 录制已停止并保存."));
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QVERIFY(probe(m_dir->path() + "/" + QTest::currentTestFunction() + "~4.mp4").frames >= 2);
+        expectRefusal("所选的显示器 RIGHT 已不存在, 请重新选择显示器!");
+        m_backdrop->show();
+    }
+
+    // A click in the selector picks a window; the recording follows it and ends when it closes.
+    // (Before any test that ends the program's event loop: message boxes no longer open then.)
+    void pickedWindowIsFollowedUntilItIsClosed()
+    {
+        xscene::ClientWindow window(300, 200, 400, 300, 0x00ff00);
+        QVERIFY(window.id());
+        QTest::mouseClick(widget<QToolButton>("tb_screenshot"), Qt::LeftButton);
+        RectSelector* sel = selector();
+        QTRY_VERIFY(sel && sel->isVisible());
+        QTest::mouseClick(sel, Qt::LeftButton, Qt::NoModifier, QPoint(500, 350));
+        QCOMPARE(sel->selectionRect(), QRect(300, 200, 400, 300));
+        QTest::keyClick(sel, Qt::Key_Return);
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QTest::qWait(2200);
+        window.move(1000, 600);
+        QTest::qWait(1200);
+        window.close();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_answerer->messages.isEmpty(), 5000);
+        QCOMPARE(m_answerer->takeMessage(), QString("录制的窗口已关闭, 录制已停止并保存."));
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        const QString path = m_dir->path() + "/" + QTest::currentTestFunction() + ".mp4";
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(400, 300));
+        QVERIFY2(p.frames >= 15, qPrintable(QString::number(p.frames)));
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(near(frame, 2, 2, 0x00ff00) && near(frame, 200, 150, 0x00ff00) && near(frame, 397, 297, 0x00ff00));
     }
 
     // A mark outside the area would not appear: it is named, the recording goes on without
@@ -862,7 +1018,7 @@ private slots:
         return wlscene::paintBackground(0x336699, {{100, 50, 200, 100, 0xff0000}});
     }
 
-    static bool near(const QColor& seen, QRgb want)
+    static bool nearColor(const QColor& seen, QRgb want)
     {
         return qAbs(seen.red() - qRed(want)) + qAbs(seen.green() - qGreen(want)) + qAbs(seen.blue() - qBlue(want)) < 40;
     }
@@ -884,8 +1040,8 @@ private slots:
         QVERIFY2(p.frames >= 25, qPrintable(QString::number(p.frames)));
         const QImage frame = lastFrame(path, p.video);
         QVERIFY(!frame.isNull());
-        QVERIFY(near(frame.pixelColor(200, 100), 0xff0000));
-        QVERIFY(near(frame.pixelColor(20, 20), 0x336699));
+        QVERIFY(nearColor(frame.pixelColor(200, 100), 0xff0000));
+        QVERIFY(nearColor(frame.pixelColor(20, 20), 0x336699));
         QVERIFY2(QFileInfo(ZMPortalChoice::fileName()).size() > 0, "the portal's choice is kept with the settings");
     }
 
@@ -897,7 +1053,7 @@ private slots:
         selectRegion(QPoint(80, 40), QPoint(400, 280));
         const QImage frozen = selector()->previewPixmap().toImage();
         QCOMPARE(frozen.size(), QSize(1280, 720));
-        QVERIFY2(near(frozen.pixelColor(200, 100), 0xff0000), "the portal's picture is shown to draw on");
+        QVERIFY2(nearColor(frozen.pixelColor(200, 100), 0xff0000), "the portal's picture is shown to draw on");
         QString dump;
         const QString path = record(&dump);
         m_backdrop->show();
@@ -906,9 +1062,9 @@ private slots:
         QCOMPARE(p.video, QSize(320, 240));
         const QImage frame = lastFrame(path, p.video);
         QVERIFY(!frame.isNull());
-        QVERIFY(near(frame.pixelColor(120, 60), 0xff0000));
-        QVERIFY(near(frame.pixelColor(10, 5), 0x336699));
-        QVERIFY(near(frame.pixelColor(250, 200), 0x336699));
+        QVERIFY(nearColor(frame.pixelColor(120, 60), 0xff0000));
+        QVERIFY(nearColor(frame.pixelColor(10, 5), 0x336699));
+        QVERIFY(nearColor(frame.pixelColor(250, 200), 0x336699));
     }
 };
 

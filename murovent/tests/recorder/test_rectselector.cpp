@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "rectselector.h"
+#include "xscene.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -191,6 +192,46 @@ private slots:
         QCOMPARE(rendered().pixelColor(200, 150), rendered().pixelColor(900, 900));
         drag(QPoint(500, 500), QPoint(600, 650));
         QCOMPARE(m_sel->selectionRect(), QRect(500, 500, 100, 150));
+    }
+
+    // Windows of other programs as the desktop was photographed: a click picks the topmost
+    // one under the pointer, border included; a click on the bare desktop picks nothing.
+    void clickPicksTheWindowUnderThePointer()
+    {
+        QVERIFY(xscene::paintRoot(0x203040, {}));
+        xscene::ClientWindow below(400, 300, 500, 400, 0x00ff00);
+        xscene::ClientWindow above(700, 500, 300, 250, 0xff0000, 3);
+        QVERIFY(above.id());
+        m_sel->hide();
+        m_sel->loadBackgroundPixmap(m_sel->grabDesktop());
+        m_sel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_sel));
+        below.close();
+        QTest::mouseClick(m_sel, Qt::LeftButton, Qt::NoModifier, QPoint(800, 600));
+        QCOMPARE(m_sel->state(), int(RectSelector::Drawn));
+        QCOMPARE(m_sel->selectedWindow(), above.id());
+        QCOMPARE(m_sel->selectionRect(), QRect(700, 500, 306, 256));
+        QCOMPARE(m_sel->labelText(), QString(" x:700,y:500 [306x256]"));
+        QCOMPARE(rendered().pixelColor(850, 620), QColor(255, 0, 0));
+        // Moved by hand, it is a drawn area like any other.
+        drag(QPoint(800, 600), QPoint(790, 600));
+        QCOMPARE(m_sel->selectedWindow(), 0ul);
+        QCOMPARE(m_sel->selectionRect(), QRect(690, 500, 306, 256));
+
+        m_sel->cancelSelectedRect();
+        QTest::mouseClick(m_sel, Qt::LeftButton, Qt::NoModifier, QPoint(450, 350));
+        // The window as it was when the desktop was photographed.
+        QCOMPARE(m_sel->selectedWindow(), below.id());
+        QSignalSpy done(m_sel, &RectSelector::done);
+        QTest::keyClick(m_sel, Qt::Key_Return);
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(done.at(0).at(0).value<QPixmap>().size(), QSize(500, 400));
+
+        m_sel->show();
+        m_sel->cancelSelectedRect();
+        QTest::mouseClick(m_sel, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QCOMPARE(m_sel->selectedWindow(), 0ul);
+        QVERIFY(m_sel->selectionRect().isEmpty());
     }
 
     void previewMarksTheSelection()
