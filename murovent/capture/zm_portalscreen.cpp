@@ -21,9 +21,11 @@ ZMPortalScreen::~ZMPortalScreen()
 
 std::unique_ptr<ZMScreenBackend> ZMPortalScreen::open(const ZMScreenRequest& request, QString* error)
 {
+    if (!acceptable(request, error))
+        return nullptr;
     std::unique_ptr<ZMPortalScreen> screen(new ZMPortalScreen);
     screen->m_session = std::make_unique<ZMPortalSession>();
-    if (!screen->m_session->open({request.cursor, request.restoreToken}, error))
+    if (!screen->m_session->open({request.cursor, request.restoreToken, request.pickWindow}, error))
         return nullptr;
     screen->m_restoreToken = screen->m_session->restoreToken();
     screen->m_position = screen->m_session->streamPosition();
@@ -34,6 +36,25 @@ std::unique_ptr<ZMScreenBackend> ZMPortalScreen::open(const ZMScreenRequest& req
     qCInfo(lcCapture) << "portal stream" << screen->m_stream->size() << screen->m_stream->formatName() << "at"
                       << screen->m_position << "recording" << screen->m_crop;
     return screen;
+}
+
+// The portal shares what the user picks in its own dialog: a monitor, or a window where it
+// offers that. X11 names of monitors and windows mean nothing to it, and the pointer is not
+// followed on a Wayland desktop.
+bool ZMPortalScreen::acceptable(const ZMScreenRequest& request, QString* error)
+{
+    QString refusal;
+    if (request.window)
+        refusal = QStringLiteral("a window id names an X11 window; on a Wayland desktop pick the window instead");
+    else if (!request.monitor.isEmpty())
+        refusal = QStringLiteral("on a Wayland desktop the monitor is chosen in the desktop's own dialog");
+    else if (request.followCursor)
+        refusal = QStringLiteral("following the pointer needs X11");
+    else if (request.pickWindow && !request.area.isNull())
+        refusal = QStringLiteral("a picked window is recorded whole, without an area");
+    if (!refusal.isEmpty())
+        *error = refusal;
+    return refusal.isEmpty();
 }
 
 // The whole monitor is rounded down to even sizes, which 4:2:0 pictures need.

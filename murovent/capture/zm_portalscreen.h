@@ -35,6 +35,7 @@ public:
 
 private:
     ZMPortalScreen();
+    static bool acceptable(const ZMScreenRequest& request, QString* error);
     bool setArea(const QRect& area, QString* error);
 
     std::unique_ptr<ZMPortalSession> m_session;

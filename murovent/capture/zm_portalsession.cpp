@@ -29,7 +29,7 @@ const int kCallMs = 10000;
 const int kQuickResponseMs = 10000;
 const int kChoiceResponseMs = 120000;
 
-enum : uint { SourceMonitor = 1, CursorHidden = 1, CursorEmbedded = 2, PersistUntilRevoked = 2 };
+enum : uint { SourceMonitor = 1, SourceWindow = 2, CursorHidden = 1, CursorEmbedded = 2, PersistUntilRevoked = 2 };
 
 // The bus address as libdbus would find it; a private connection per session keeps its
 // signals apart and follows the environment of the moment (tests switch buses).
@@ -75,7 +75,7 @@ ZMPortalSession::~ZMPortalSession()
 
 bool ZMPortalSession::open(const Choice& choice, QString* error)
 {
-    if (!checkPortal(error))
+    if (!checkPortal(choice, error))
         return false;
     QVariantMap results;
     if (!request(QStringLiteral("CreateSession"), {}, {{QStringLiteral("session_handle_token"), newToken()}},
@@ -95,7 +95,7 @@ bool ZMPortalSession::open(const Choice& choice, QString* error)
     }
     readStreams(results);
     if (!m_node) {
-        *error = QStringLiteral("the desktop portal shared no monitor");
+        *error = QStringLiteral("the desktop portal shared nothing");
     } else if (openRemote(error)) {
         qCInfo(lcCapture) << "portal session" << m_session << "node" << m_node << "size" << m_size << "at"
                           << m_position << "cursor" << (m_cursorEmbedded ? "embedded" : "hidden")
@@ -113,7 +113,8 @@ QVariantMap ZMPortalSession::sourceOptions(const Choice& choice)
     m_cursorEmbedded = choice.cursor && (m_cursorModes & CursorEmbedded);
     if (choice.cursor && !m_cursorEmbedded)
         qCInfo(lcCapture) << "the portal cannot draw the pointer (cursor modes" << m_cursorModes << ")";
-    QVariantMap options{{QStringLiteral("types"), u(SourceMonitor)}, {QStringLiteral("multiple"), false}};
+    QVariantMap options{{QStringLiteral("types"), u(choice.window ? SourceWindow : SourceMonitor)},
+                        {QStringLiteral("multiple"), false}};
     if (m_cursorModes & (CursorHidden | CursorEmbedded))
         options.insert(QStringLiteral("cursor_mode"), u(m_cursorEmbedded ? CursorEmbedded : CursorHidden));
     if (m_version >= 4) {
@@ -143,7 +144,7 @@ int ZMPortalSession::takePipeWireFd()
 
 // The properties tell whether there is a portal at all, which interface version it speaks
 // and which cursor modes it offers.
-bool ZMPortalSession::checkPortal(QString* error)
+bool ZMPortalSession::checkPortal(const Choice& choice, QString* error)
 {
     if (!m_bus.isConnected()) {
         *error = QStringLiteral("no D-Bus session bus (%1): recording through the desktop portal needs one")
@@ -164,8 +165,9 @@ bool ZMPortalSession::checkPortal(QString* error)
         return false;
     }
     const QVariantMap properties = qdbus_cast<QVariantMap>(reply.arguments().value(0));
-    if (!(properties.value(QStringLiteral("AvailableSourceTypes")).toUInt() & SourceMonitor)) {
-        *error = QStringLiteral("the desktop portal cannot share a monitor");
+    if (!(properties.value(QStringLiteral("AvailableSourceTypes")).toUInt() & (choice.window ? SourceWindow : SourceMonitor))) {
+        *error = choice.window ? QStringLiteral("the desktop portal cannot share a single window")
+                               : QStringLiteral("the desktop portal cannot share a monitor");
         return false;
     }
     m_version = properties.value(QStringLiteral("version")).toUInt();

@@ -24,6 +24,7 @@ public:
     struct Choice {
         bool cursor = false;  // draw the pointer into the pictures, where the portal offers it
         QString restoreToken; // a token a previous session returned: the choice is not asked again
+        bool window = false;  // the user picks one window instead of a monitor
     };
 
     explicit ZMPortalSession(QObject* parent = nullptr);
@@ -55,7 +56,7 @@ private slots:
     void onClosed();
 
 private:
-    bool checkPortal(QString* error);
+    bool checkPortal(const Choice& choice, QString* error);
     QVariantMap sourceOptions(const Choice& choice);
     bool request(const QString& method, QList<QVariant> arguments, QVariantMap options, int timeoutMs,
                  QVariantMap* results, QString* error);

@@ -132,6 +132,23 @@ TEST_F(PortalTest, AreaIsACropOfTheMonitorAndMustLieInsideIt)
     }
 }
 
+TEST_F(PortalTest, WhatOnlyX11CanDoIsRefusedWithItsReason)
+{
+    QString error;
+    ZMScreenRequest request;
+    request.pickWindow = true; // this desktop's portal shares monitors only
+    EXPECT_FALSE(openPortal(request, &error));
+    EXPECT_EQ(error, "the desktop portal cannot share a single window");
+    request = ZMScreenRequest();
+    request.window = 0x400001;
+    EXPECT_FALSE(openPortal(request, &error));
+    EXPECT_TRUE(error.startsWith("a window id names an X11 window")) << error.toStdString();
+    request = ZMScreenRequest();
+    request.monitor = "HEADLESS-1";
+    EXPECT_FALSE(openPortal(request, &error));
+    EXPECT_TRUE(error.contains("desktop's own dialog")) << error.toStdString();
+}
+
 TEST_F(PortalTest, NoPortalOnTheBusIsSaidSo)
 {
     wlscene::EmptyBus bus;
