@@ -3,9 +3,14 @@
 //                                   CPU seconds, frames and the beep/flash offsets
 // audio_bench flash SECONDS         only the flashing, beeping client (for another recorder)
 // audio_bench measure FILE          prints the beep/flash offsets of a file
+// audio_bench drift MINUTES         drives the drift correction with clocks 0.3 % fast and slow
+//                                   over MINUTES of simulated time at 48000 Hz; prints how far
+//                                   the output strayed from the wall clock, its largest
+//                                   departure from a pure sine and the CPU time taken
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +18,7 @@
 #include <zmav/zmav.h>
 
 #include "av_measure.h"
+#include "drift_simulation.h"
 #include "flash_beep_client.h"
 #include "mp4_probe.h"
 #include "zm_capture.h"
@@ -127,6 +133,25 @@ int flash(double seconds)
     return 0;
 }
 
+int drift(double minutes)
+{
+    const double cpu0 = cpuSeconds();
+    const std::vector<driftsim::Figures> figures = driftsim::run(48000, minutes * 60, {{+0.003}, {-0.003}});
+    const double cpu = cpuSeconds() - cpu0;
+    if (figures.size() != 2)
+        return 1;
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const driftsim::Figures& f = figures[i];
+        std::printf("drift: clock 0.3 %% %s over %.0f min: worst offset %.1f ms, largest glitch %.1f dB "
+                    "below the sine, correction at the end %+.3f %%, %lld frames inserted, %lld dropped\n",
+                    i == 0 ? "fast" : "slow", minutes, f.worstOffset * 1000, -20 * std::log10(f.worstGlitch),
+                    f.finalCorrection * 100, f.inserted, f.dropped);
+    }
+    std::printf("drift: %.2f CPU s for %.0f min of two inputs (%.3f %% of real time)\n", cpu, minutes,
+                cpu / (minutes * 60) * 100);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -137,10 +162,12 @@ int main(int argc, char** argv)
         return record(std::atof(argv[2]), argv[3]);
     if (mode == "flash" && argc == 3)
         return flash(std::atof(argv[2]));
+    if (mode == "drift" && argc == 3)
+        return drift(std::atof(argv[2]));
     if (mode == "measure" && argc == 3) {
         printOffsets("file", argv[2]);
         return 0;
     }
-    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE | flash SECONDS | measure FILE\n");
+    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE | flash SECONDS | measure FILE | drift MINUTES\n");
     return 2;
 }
