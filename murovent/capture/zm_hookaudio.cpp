@@ -1,5 +1,10 @@
 #include "zm_hookaudio.h"
 
+ZMHookAudio::ZMHookAudio(const QByteArray& output)
+{
+    m_tap.setTarget(TapAudio::OutputMonitor, output.toStdString(), TapAudio::Channels);
+}
+
 void ZMHookAudio::registerCallback(int* sampleRate, int* channels, int* sampleSize)
 {
     *sampleRate = TapAudio::SampleRate;
