@@ -2,6 +2,8 @@
 
 #include "zm_capturelog.h"
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cmath>
 
@@ -58,14 +60,16 @@ bool ZMSoundMixer::init()
     return reachable;
 }
 
+// What failed to start, and what was lost since.
 QString ZMSoundMixer::errorString() const
 {
+    QStringList reasons;
     if (!m_error.isEmpty())
-        return m_error;
+        reasons << m_error;
     for (const Input* input : m_inputs)
         if (input->tap.lost())
-            return QString::fromStdString(input->tap.errorString());
-    return QString();
+            reasons << QString::fromStdString(input->tap.errorString());
+    return reasons.join(QLatin1Char(' '));
 }
 
 int ZMSoundMixer::lostInputs() const

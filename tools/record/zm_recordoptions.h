@@ -25,13 +25,16 @@ struct ZMRecordOptions
     bool overwrite = false;
     std::vector<Mark> marks;
     QString output;
-    enum Audio { NoAudio, Microphone, SystemSound };
+    enum Audio { NoAudio, Microphone, SystemSound, MicrophoneAndSystemSound };
     Audio audio = NoAudio;
     int rate = 44100;      // microphone samples per second
     bool rateGiven = false;
     bool audioOnly = false;
+    QString micDevice;     // the sound server's names; empty: the default devices
+    QString systemDevice;
+    bool listDevices = false;
 
-    enum Result { Run, ShowHelp, Invalid };
+    enum Result { Run, ShowHelp, ListAudioDevices, Invalid };
     // On Invalid, `error` says what is wrong.
     Result parse(const QStringList& arguments, QString* error);
     static QString helpText(const QString& program);

@@ -32,6 +32,7 @@ public:
 
 private:
     bool checkArea(QString* error) const;
+    bool checkDevices(QString* error) const;
     bool checkOutput(QString* error) const;
     bool loadMarks(ZMRecordingSettings* settings, QString* error) const;
     void warnAboutMarks() const;

@@ -80,7 +80,7 @@ TEST(AudioRecording, SystemSoundTone)
 TEST(AudioRecording, MicrophoneToneAtEachRate)
 {
     ASSERT_TRUE(warmUp(Source::Microphone, 300));
-    for (int rate : {44100, 8000}) {
+    for (int rate : {44100, 8000, 48000}) {
         SCOPED_TRACE(rate);
         const std::string path = tempPath("mic" + std::to_string(rate) + ".mp4");
         ZM_MovieInfo info = audioOnlyMovie(path, rate, 2);
