@@ -16,6 +16,7 @@
 #include "zm_graphicsview.h"
 #include "zm_hotkeymgr.h"
 #include "zm_product.h"
+#include "zm_soundchoice.h"
 #include "zm_window.h"
 
 
@@ -99,9 +100,10 @@ void ZMAVRecorderMenu::setupForm()
 {
     ui->setupUi(this);
     ui->cb_audioRate->clear();
-    for (int rate : { 8000, 11025, 22050, 44100 })
+    for (int rate : { 8000, 11025, 22050, 44100, 48000 })
         ui->cb_audioRate->addItem(QIcon(), QString::number(rate));
     ui->cb_audioRate->setCurrentIndex(0);
+    m_soundChoice = new ZMSoundChoice(ui->checkBox_sysAudio, ui->gridLayout_3);
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
 }
 
@@ -218,6 +220,7 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
         return false;
     *settings = ZMAVRecorderMenuPrivate::settings(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
                                                   ui->checkBox_sysAudio->isChecked());
+    m_soundChoice->describe(settings);
     if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
     if (mode == VideoOnly) {

@@ -22,6 +22,7 @@ class TimerWidget;
 class ZMAVRecorderMenuPrivate;
 class ZMConfigUser;
 class ZMGraphicsItem;
+class ZMSoundChoice;
 class ZMWindow;
 
 namespace Ui {
@@ -193,4 +194,5 @@ private:
     int m_saveBarWidth = 0;
     // The theme the panel shows; its settings are stored back when another one is chosen.
     QString m_themeName;
+    ZMSoundChoice* m_soundChoice = nullptr;   // the mix and the devices, beside "系统声音"
 };

@@ -109,6 +109,8 @@ QString ZMAVRecorderMenuPrivate::failure(const QString& reason) const
     const QRect& area = m_settings.area;
     switch (m_session.failedStage()) {
     case ZMRecordingSession::Stage::Sound:
+        if (m_settings.sound == ZMRecordingSettings::Sound::MicrophoneAndSystemSound)
+            return tr("无法同时录制麦克风和系统声音, 请检查声卡设备,\n或取消 \"同时录制麦克风\".\n%1").arg(reason);
         if (m_settings.sound == ZMRecordingSettings::Sound::SystemSound)
             return tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.\n%1").arg(reason);
         return tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.\n%1").arg(reason);

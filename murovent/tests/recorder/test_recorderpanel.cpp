@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -112,6 +113,58 @@ QImage lastFrame(const QString& path, const QSize& size)
                   QImage::Format_RGB32)
         .copy();
 }
+
+// The left channel of the last second of a file's sound, 48000 Hz.
+std::vector<float> lastSecondOfSound(const QString& path)
+{
+    QProcess p;
+    p.start("ffmpeg", {"-v", "error", "-sseof", "-1", "-i", path, "-vn", "-af", "pan=mono|c0=c0", "-ar", "48000",
+                       "-f", "f32le", "-"});
+    p.waitForFinished(30000);
+    const QByteArray bytes = p.readAllStandardOutput();
+    const float* samples = reinterpret_cast<const float*>(bytes.constData());
+    return std::vector<float>(samples, samples + bytes.size() / sizeof(float));
+}
+
+// Amplitude of the sine of `hz` in the sound (Goertzel): about 0.5 for a half-scale tone.
+double amplitude(const std::vector<float>& sound, double hz)
+{
+    const double c = 2 * std::cos(2 * M_PI * hz / 48000);
+    double s1 = 0, s2 = 0;
+    for (float x : sound) {
+        const double s0 = x + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return sound.empty() ? 0 : 2 * std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) / sound.size();
+}
+
+// Plays a half-scale sine into a device of the test's sound server (empty: the default output)
+// while it lives.
+class TonePlayer
+{
+public:
+    TonePlayer(int hz, const QString& device)
+    {
+        QStringList arguments = {"-p", "--rate", "48000", "--channels", "1", "--format", "s16le", "--latency-msec=20"};
+        if (!device.isEmpty())
+            arguments << "-d" << device;
+        m_player.start("pacat", arguments);
+        QByteArray sine(48000 * 30 * 2, Qt::Uninitialized);
+        int16_t* samples = reinterpret_cast<int16_t*>(sine.data());
+        for (int i = 0; i < sine.size() / 2; ++i)
+            samples[i] = int16_t(std::lround(16384 * std::sin(2 * M_PI * hz * i / 48000)));
+        m_player.write(sine);
+    }
+    ~TonePlayer()
+    {
+        m_player.kill();
+        m_player.waitForFinished(3000);
+    }
+
+private:
+    QProcess m_player;
+};
 
 QRect boundsWhere(const QImage& img, const QRect& within, const std::function<bool(QColor)>& test)
 {
@@ -649,8 +702,9 @@ private slots:
     {
         auto* sysAudio = widget<QCheckBox>("checkBox_sysAudio");
         auto* audioRate = widget<QComboBox>("cb_audioRate");
-        QCOMPARE(audioRate->count(), 4);
+        QCOMPARE(audioRate->count(), 5);
         QCOMPARE(audioRate->itemText(3), QString("44100"));
+        QCOMPARE(audioRate->itemText(4), QString("48000"));
         setMode(1);
         QVERIFY(!sysAudio->isEnabled() && !audioRate->isEnabled());
         QVERIFY(widget<QSpinBox>("spinBox_frameRate")->isEnabled());
@@ -713,6 +767,43 @@ private slots:
         const QImage frame = lastFrame(path, p.video);
         QVERIFY(!frame.isNull());
         checkMarks(frame, textAt, imageAt);
+    }
+
+    // System sound with the microphone mixed in, from a microphone chosen in the device menu:
+    // the file holds its tone and the default output's, not the default microphone's.
+    void recordsMicrophoneAndSystemSoundMixed()
+    {
+#ifdef ZM_SYSTEM_SOUND
+        if (!hasSoundServer())
+            QSKIP("needs a sound server");
+        const TonePlayer output(1000, ""), mic(700, "micsink2");
+        setMode(2);
+        auto* sysAudio = widget<QCheckBox>("checkBox_sysAudio");
+        auto* mix = widget<QCheckBox>("checkBox_micWithSys");
+        sysAudio->click();
+        QVERIFY(sysAudio->isChecked() && mix->isEnabled());
+        mix->click();
+        QMenu* devices = widget<QToolButton>("tb_soundDevices")->menu();
+        emit devices->aboutToShow();
+        QAction* chosen = nullptr;
+        for (QAction* action : devices->actions())
+            if (action->data().toByteArray() == "vmic2")
+                chosen = action;
+        QVERIFY(chosen);
+        chosen->trigger();
+        QString dump;
+        const QString path = record(&dump);
+        QVERIFY(!path.isEmpty());
+        QCOMPARE(dumpValue(dump, "audioSampleRate"), 48000);
+        QCOMPARE(dumpValue(dump, "channels"), 2);
+        // The outputs of a fresh server take a moment to flow: the last second holds both.
+        const std::vector<float> sound = lastSecondOfSound(path);
+        QVERIFY2(amplitude(sound, 700) > 0.2, qPrintable(QString::number(amplitude(sound, 700))));
+        QVERIFY2(amplitude(sound, 1000) > 0.2, qPrintable(QString::number(amplitude(sound, 1000))));
+        QVERIFY2(amplitude(sound, 440) < 0.01, "the default microphone is heard");
+#else
+        QSKIP("this build records no system sound");
+#endif
     }
 
     void recordsDrawnRegionWithWatermarks()
