@@ -66,15 +66,15 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     , m_selector(new RectSelector)
 {
     Q_ASSERT(m_mainWindow);
-    connect(m_d, &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
-    connect(m_d, &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
     connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();
     trayMenu();
     setupHotKeys();
     setupServer();
-    connect(m_selector, &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
-    connect(m_selector, &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
+    connect(m_selector.get(), &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
+    connect(m_selector.get(), &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
     setupBars();
     m_mainWindow->showStatusMessage(tr("默认全屏录制 ......"));
     loadThemes();
@@ -84,16 +84,11 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     slot_fullScreenshot();
 }
 
+// The bars live in the panel's frames or in their pop-ups, which have no parent and go with
+// the panel's owners.
 ZMAVRecorderMenu::~ZMAVRecorderMenu()
 {
     m_d->stop();
-    delete m_d;
-    delete m_selector;
-    delete ui;
-    // The bars live in the panel's frames or in their pop-ups, which have no parent.
-    delete m_saveBox.popup;
-    delete m_timerBox.popup;
-    delete m_help;
 }
 
 void ZMAVRecorderMenu::setupForm()
@@ -133,15 +128,15 @@ void ZMAVRecorderMenu::setupBars()
     connect(m_saveBox.widget, &SaveBarWidget::sig_setDir, this, &ZMAVRecorderMenu::slot_saveBarWidget);
     m_saveBox.widget->setDir(QDir::homePath());
     m_saveBox.widget->setFileName(QDateTime::currentDateTime().toString("KX~yyyy.MM.dd~hh.mm"));
-    m_saveBox.popup = new QMenu;
-    new QVBoxLayout(m_saveBox.popup);
+    m_saveBox.popup = std::make_unique<QMenu>();
+    new QVBoxLayout(m_saveBox.popup.get());
 
     m_timerBox.widget = new TimerWidget;
     Q_ASSERT(m_timerBox.widget);
     connect(m_timerBox.widget, &TimerWidget::sig_timerEnable, this, &ZMAVRecorderMenu::slot_timerRecord_statu);
     barLayout(ui->frame_timerBox)->addWidget(m_timerBox.widget);
-    m_timerBox.popup = new QMenu;
-    new QVBoxLayout(m_timerBox.popup);
+    m_timerBox.popup = std::make_unique<QMenu>();
+    new QVBoxLayout(m_timerBox.popup.get());
 }
 
 QMenu* ZMAVRecorderMenu::trayMenu()
@@ -672,7 +667,7 @@ void ZMAVRecorderMenu::slot_zolmet()
 void ZMAVRecorderMenu::slot_help()
 {
     if (!m_help)
-        m_help = new HelperWidget;
+        m_help = std::make_unique<HelperWidget>();
     m_help->show();
 }
 
@@ -681,13 +676,13 @@ void ZMAVRecorderMenu::slot_help()
 void ZMAVRecorderMenu::slot_timerWidget()
 {
     if (!m_timerBox.docked)
-        popUp(m_timerBox.widget, m_timerBox.popup, ui->tb_timerWidget);
+        popUp(m_timerBox.widget, m_timerBox.popup.get(), ui->tb_timerWidget);
 }
 
 void ZMAVRecorderMenu::slot_saveBarWidget()
 {
     if (!m_saveBox.docked)
-        popUp(m_saveBox.widget, m_saveBox.popup, ui->tb_saveBarWidget);
+        popUp(m_saveBox.widget, m_saveBox.popup.get(), ui->tb_saveBarWidget);
 }
 
 void ZMAVRecorderMenu::popUp(QWidget* bar, QMenu* popup, QWidget* button)

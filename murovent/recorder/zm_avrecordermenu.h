@@ -9,6 +9,8 @@
 #include <QRect>
 #include <QWidget>
 
+#include <memory>
+
 class HelperWidget;
 class ImageWaterItem;
 class QGraphicsItem;
@@ -123,7 +125,7 @@ private:
     template <class Bar>
     struct DockBar {
         Bar* widget = nullptr;
-        QMenu* popup = nullptr;
+        std::unique_ptr<QMenu> popup;
         bool docked = true;
     };
 
@@ -167,16 +169,16 @@ private:
     bool revertThemes();
     bool saveThemes();
 
-    ZMAVRecorderMenuPrivate* m_d = nullptr;
+    std::unique_ptr<ZMAVRecorderMenuPrivate> m_d;
     int m_state = Stopped;
-    Ui::ZMAVRecorderMenu* ui = nullptr;
+    std::unique_ptr<Ui::ZMAVRecorderMenu> ui;
     ZMWindow* m_mainWindow = nullptr;
     QMenu* m_trayMenu = nullptr;
     QAction* m_actStartPause = nullptr;
     QAction* m_actStop = nullptr;
     QAction* m_actExit = nullptr;
     ZMGraphicsItem* m_previewItem = nullptr;
-    RectSelector* m_selector = nullptr;
+    std::unique_ptr<RectSelector> m_selector;
     ImageWaterItem* m_imageMark = nullptr;
     TextWaterItem* m_textMark = nullptr;
     QPixmap m_fullScreenPixmap;
@@ -184,7 +186,7 @@ private:
     DockBar<TimerWidget> m_timerBox;
     ShotTimer m_startTimer;
     ShotTimer m_stopTimer;
-    HelperWidget* m_help = nullptr;
+    std::unique_ptr<HelperWidget> m_help;
     // The base name of the numbered output files ("name~N") and the last number used.
     QString m_numberedBase;
     int m_numberedCounter = 1;

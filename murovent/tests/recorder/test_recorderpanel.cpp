@@ -554,6 +554,33 @@ private slots:
         QVERIFY(m_window->isVisible());
     }
 
+#ifdef ZM_SYSTEM_SOUND
+    // Ends the sound server, so it runs only when named on the command line.
+    void lostSystemSoundIsShownOnce()
+    {
+        if (!QCoreApplication::arguments().contains("lostSystemSoundIsShownOnce"))
+            QSKIP("ends the sound server: runs on its own");
+        setMode(0);
+        widget<QCheckBox>("checkBox_sysAudio")->setChecked(true);
+        QSignalSpy shown(m_window->statusBar(), &QStatusBar::messageChanged);
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QTest::qWait(2000);
+        QCOMPARE(QProcess::execute("pulseaudio", {"-k"}), 0);
+        const QString text = "系统声音已断开, 之后录制的是静音.";
+        auto times = [&] {
+            return int(std::count_if(shown.begin(), shown.end(),
+                                     [&](const QList<QVariant>& m) { return m[0].toString().endsWith(text); }));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(times(), 1, 5000);
+        QTest::qWait(1000);
+        QCOMPARE(times(), 1);
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        m_panel->slot_stop();
+        QVERIFY(m_answerer->messages.isEmpty());
+    }
+#endif
+
     // The start button, the stop button and the tray menu follow the recording state.
     void checkControls(const QString& tip, bool stopEnabled, const char* icon)
     {
