@@ -1,6 +1,9 @@
-// audio_bench record SECONDS FILE   records the whole screen at 30 fps with system sound while a
+// audio_bench record SECONDS FILE [SINK]
+//                                   records the whole screen at 30 fps with system sound while a
 //                                   client flashes the screen and beeps once a second; prints
-//                                   CPU seconds, frames and the beep/flash offsets
+//                                   CPU seconds, frames and the beep/flash offsets. With SINK the
+//                                   microphone and the system sound are mixed and the beeps go
+//                                   into SINK (rec: the system sound; micsink: the microphone)
 // audio_bench flash SECONDS         only the flashing, beeping client (for another recorder)
 // audio_bench measure FILE          prints the beep/flash offsets of a file
 // audio_bench drift MINUTES         drives the drift correction with clocks 0.3 % fast and slow
@@ -75,9 +78,9 @@ void spin(int ms)
     }
 }
 
-int record(double seconds, const std::string& path)
+int record(double seconds, const std::string& path, const std::string& sink)
 {
-    FlashBeepClient client(instants(seconds));
+    FlashBeepClient client(instants(seconds), 1000, sink);
     if (!client.start()) {
         std::fprintf(stderr, "no display or sound server\n");
         return 1;
@@ -92,8 +95,11 @@ int record(double seconds, const std::string& path)
     info.videoBitRate = int(1920 * 1080 * 1.5 * 0.3);
     std::strncpy(info.save_path, path.c_str(), sizeof(info.save_path) - 1);
     int rate = 0, channels = 0, bits = 0;
+    ZMSoundRequest sound;
+    sound.kind = sink.empty() ? ZMSoundRequest::SystemSound : ZMSoundRequest::MicrophoneAndSystemSound;
+    sound.pictureLag = 0.5 / Fps;
     if (!Capture_CreateScreen(0, 0, info.width, info.height, Fps, false) ||
-        !Capture_CreateSysAudio(&rate, &channels, &bits)) {
+        !Capture_CreateAudio(sound, &rate, &channels, &bits)) {
         std::fprintf(stderr, "cannot create the sources: %s\n", qPrintable(Capture_AudioError()));
         return 1;
     }
@@ -158,8 +164,8 @@ int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "record" && argc == 4)
-        return record(std::atof(argv[2]), argv[3]);
+    if (mode == "record" && (argc == 4 || argc == 5))
+        return record(std::atof(argv[2]), argv[3], argc == 5 ? argv[4] : "");
     if (mode == "flash" && argc == 3)
         return flash(std::atof(argv[2]));
     if (mode == "drift" && argc == 3)
@@ -168,6 +174,6 @@ int main(int argc, char** argv)
         printOffsets("file", argv[2]);
         return 0;
     }
-    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE | flash SECONDS | measure FILE | drift MINUTES\n");
+    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE [SINK] | flash SECONDS | measure FILE | drift MINUTES\n");
     return 2;
 }

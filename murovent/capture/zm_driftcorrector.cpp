@@ -78,6 +78,9 @@ void ZMDriftCorrector::push(const int16_t* samples, int frames, double arrival)
         repair();
         steer();
     }
+    // The first delivery starts where it arrived: silence stands for the time before it.
+    if (!m_delivering)
+        convertSilence(std::llround(arrival * m_rate) - frames - deliveredUntil());
     m_delivering = true;
     m_deliveryArrival = arrival;
     const int dropNow = int(std::min<long long>(m_dropPending, frames));
@@ -118,14 +121,21 @@ void ZMDriftCorrector::repair()
     if (m_lastError > 0) {
         m_dropPending += frames;
     } else {
-        // Through the resampler, so that what it still holds comes out before the silence.
-        const std::vector<int16_t> silence(size_t(frames) * m_channels, 0);
-        convert(silence.data(), int(frames));
+        convertSilence(frames);
         m_inserted += frames;
     }
     // What remains is the rounding: the measurement starts afresh from there.
     m_lastError -= (m_lastError > 0 ? frames : -frames) / double(m_rate);
     m_error = m_lastError;
+}
+
+// Through the resampler, so that what it still holds comes out before the silence.
+void ZMDriftCorrector::convertSilence(long long frames)
+{
+    if (frames <= 0)
+        return;
+    const std::vector<int16_t> silence(size_t(frames) * m_channels, 0);
+    convert(silence.data(), int(frames));
 }
 
 void ZMDriftCorrector::convert(const int16_t* samples, int frames)

@@ -54,6 +54,7 @@ private:
     void repair();
     void steer();
     void convert(const int16_t* samples, int frames);
+    void convertSilence(long long frames);
     long long queuedFrames() const;
 
     const int m_channels;

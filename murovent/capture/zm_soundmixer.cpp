@@ -21,6 +21,10 @@ constexpr int MaxFrames = ZMSoundMixer::SampleRate / 10;   // delivered at most 
 // own overshoot); a louder peak turns the gain down at once, and it comes back within a
 // fraction of a second, so a steady loud sum is turned down evenly instead of being distorted.
 constexpr float Ceiling = 0.89f;
+// The sound is aimed a little behind the picture rather than right at it: frame slots scatter
+// the picture's moments over a whole slot, and sound ahead of the picture is noticed sooner
+// than sound behind it.
+constexpr double SoundBehind = 0.015;
 const float Release = float(1 - std::exp(-1.0 / (0.2 * ZMSoundMixer::SampleRate)));
 
 }  // namespace
@@ -30,9 +34,9 @@ ZMSoundMixer::Input::Input(ZMSoundMixer* mixer, ZMSoundSource::Inputs which, int
 {
 }
 
-ZMSoundMixer::ZMSoundMixer(const std::string& microphone, const std::string& systemOutput)
+ZMSoundMixer::ZMSoundMixer(const std::string& microphone, const std::string& systemOutput, double pictureLag)
     : m_microphone(this, MicrophoneInput, 1), m_system(this, SystemSoundInput, Channels),
-      m_inputs{&m_microphone, &m_system}
+      m_inputs{&m_microphone, &m_system}, m_pictureLag(pictureLag)
 {
     // The microphone in mono: the server folds a stereo one down, and the mix puts it in the centre.
     m_microphone.tap.setTarget(TapAudio::Input, microphone, 1);
@@ -187,7 +191,7 @@ double ZMSoundMixer::timeline() const
 void ZMSoundMixer::deliver(const char* data, int bytes, void* user)
 {
     Input* input = static_cast<Input*>(user);
-    const double arrival = input->mixer->timeline();
+    const double arrival = input->mixer->timeline() + input->mixer->m_pictureLag + SoundBehind;
     const int frames = bytes / int(sizeof(int16_t) * input->tap.channels());
     {
         std::lock_guard<std::mutex> hold(input->lock);

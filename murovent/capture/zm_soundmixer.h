@@ -27,8 +27,9 @@ public:
     static constexpr int SampleRate = TapAudio::SampleRate;
     static constexpr int Channels = 2;
 
-    // Empty names: the server's default input and output.
-    ZMSoundMixer(const std::string& microphone, const std::string& systemOutput);
+    // Empty names: the server's default input and output. The sound is placed `pictureLag`
+    // seconds after it arrived (see ZMSoundRequest).
+    ZMSoundMixer(const std::string& microphone, const std::string& systemOutput, double pictureLag = 0);
     ~ZMSoundMixer() override;
 
     // Reaches both inputs once, so that a missing server or device is reported before the
@@ -71,6 +72,7 @@ private:
     Input m_microphone;
     Input m_system;
     std::vector<Input*> m_inputs;
+    const double m_pictureLag;
     QString m_error;
 
     // The timeline: seconds recorded, i.e. since start() without the pauses.

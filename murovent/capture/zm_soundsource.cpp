@@ -34,7 +34,7 @@ bool devicesExist(const ZMSoundRequest& request, QString* error)
 std::unique_ptr<ZMSoundSource> mixed(const ZMSoundRequest& request, QString* error)
 {
     auto mixer = std::make_unique<ZMSoundMixer>(request.microphoneDevice.toStdString(),
-                                                request.systemSoundDevice.toStdString());
+                                                request.systemSoundDevice.toStdString(), request.pictureLag);
     if (mixer->init())
         return mixer;
     *error = mixer->errorString();

@@ -19,6 +19,11 @@ struct ZMSoundRequest
     // The sound server's names of the devices (see ZMSoundDevices); empty: the default ones.
     QByteArray microphoneDevice;   // an input
     QByteArray systemSoundDevice;  // an output, whose monitor is recorded
+    // Seconds by which the recording's pictures lag the instants they stand for: a picture is
+    // grabbed at the start of its frame slot and stands for all of it, half a slot on average.
+    // The mix places its sound that much later, so that sound and picture meet; 0 without
+    // pictures.
+    double pictureLag = 0;
 };
 
 // The format a sound source actually delivers: interleaved signed little-endian PCM.

@@ -129,6 +129,8 @@ bool ZMRecordingSession::prepareSound(QString* error)
     request.sampleRate = m_settings.sampleRate;
     request.channels = m_settings.channels;
     request.sampleBits = m_info.sampleSz();
+    if ((m_settings.streams & ZM_VIDEO) && m_settings.fps > 0)
+        request.pictureLag = 0.5 / m_settings.fps;
     m_sound = ZMSoundSource::create(request, error);
     if (!m_sound)
         return false;

@@ -66,8 +66,9 @@ public:
             const int64_t n = position + i;
             const float sine = m_out[2 * i], ramp = m_out[2 * i + 1];
             const double glitch = std::fabs(m_sine[0] + sine - twoCos * m_sine[1]) / Amplitude;
-            // The resampler's filter fills up over the first few samples.
-            if (n >= 64)
+            // The first tenth of a second holds the start: silence until the first delivery,
+            // and the resampler's filter filling up.
+            if (n >= m_rate / 10)
                 m_figures.worstGlitch = std::max(m_figures.worstGlitch, glitch);
             const bool bent = std::fabs(m_ramp[0] + ramp - 2 * m_ramp[1]) > 0.002;
             const bool silent = std::fabs(sine) < 0.01 && std::fabs(m_sine[1]) < 0.01;
