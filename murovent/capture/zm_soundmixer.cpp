@@ -16,7 +16,10 @@ constexpr auto Tick = std::chrono::milliseconds(10);
 // longer); then what it has not delivered becomes silence. An input only lags this much after
 // it fell more than ZMDriftCorrector::MaxError behind and was not repaired, i.e. when it stalled.
 constexpr double MaxWait = 0.100;
-constexpr int MaxFrames = ZMSoundMixer::SampleRate / 10;   // delivered at most at once
+// Delivered at least (but at the end) and at most at once: the library queues a fixed number of
+// chunks, so chunks much shorter than the inputs' own would leave it little time in hand.
+constexpr int MinFrames = ZMSoundMixer::SampleRate / 50;
+constexpr int MaxFrames = ZMSoundMixer::SampleRate / 10;
 // The limiter: the sum never goes above Ceiling (1 dB below full scale, room for the encoder's
 // own overshoot); a louder peak turns the gain down at once, and it comes back within a
 // fraction of a second, so a steady loud sum is turned down evenly instead of being distorted.
@@ -30,7 +33,7 @@ const float Release = float(1 - std::exp(-1.0 / (0.2 * ZMSoundMixer::SampleRate)
 }  // namespace
 
 ZMSoundMixer::Input::Input(ZMSoundMixer* mixer, ZMSoundSource::Inputs which, int channels)
-    : mixer(mixer), which(which), corrector(channels, SampleRate)
+    : mixer(mixer), which(which), channels(channels)
 {
 }
 
@@ -52,16 +55,29 @@ ZMSoundMixer::~ZMSoundMixer()
 
 bool ZMSoundMixer::init()
 {
-    for (Input* input : m_inputs) {
-        std::string error;
-        if (!input->corrector.init(&error)) {
-            m_error = QString::fromStdString(error);
-            return false;
-        }
-    }
+    if (!makeCorrectors())
+        return false;
+    for (Input* input : m_inputs)
+        input->corrector.reset();
     const bool reachable = startInputs();
     stopInputs();
     return reachable;
+}
+
+// Fresh ones for each recording: each measures its input from the recording's start.
+bool ZMSoundMixer::makeCorrectors()
+{
+    for (Input* input : m_inputs) {
+        auto corrector = std::make_unique<ZMDriftCorrector>(input->channels, SampleRate);
+        std::string error;
+        if (!corrector->init(&error)) {
+            m_error = QString::fromStdString(error);
+            return false;
+        }
+        std::lock_guard<std::mutex> hold(input->lock);
+        input->corrector = std::move(corrector);
+    }
+    return true;
 }
 
 // What failed to start, and what was lost since.
@@ -123,6 +139,8 @@ void ZMSoundMixer::start()
     m_emitted = 0;
     m_gain = 1;
     m_lostInputs = 0;
+    if (!makeCorrectors())
+        return;
     if (!startInputs()) {
         // One input alone still makes a recording; it is the other one that is lost.
         for (Input* input : m_inputs)
@@ -192,10 +210,12 @@ void ZMSoundMixer::deliver(const char* data, int bytes, void* user)
 {
     Input* input = static_cast<Input*>(user);
     const double arrival = input->mixer->timeline() + input->mixer->m_pictureLag + SoundBehind;
-    const int frames = bytes / int(sizeof(int16_t) * input->tap.channels());
+    const int frames = bytes / int(sizeof(int16_t) * input->channels);
     {
         std::lock_guard<std::mutex> hold(input->lock);
-        input->corrector.push(reinterpret_cast<const int16_t*>(data), frames, arrival);
+        if (!input->corrector)
+            return;
+        input->corrector->push(reinterpret_cast<const int16_t*>(data), frames, arrival);
     }
     input->mixer->m_wake.notify_one();
 }
@@ -221,9 +241,11 @@ void ZMSoundMixer::mixDue(bool all)
     if (!all) {
         for (Input* input : m_inputs) {
             std::lock_guard<std::mutex> hold(input->lock);
-            due = std::min(due, input->corrector.deliveredUntil());
+            due = std::min(due, input->corrector->deliveredUntil());
         }
         due = std::max(due, (long long)std::floor((now - MaxWait) * SampleRate));
+        if (due - m_emitted < MinFrames)
+            return;
     }
     while (m_emitted < due) {
         const int frames = int(std::min<long long>(due - m_emitted, MaxFrames));
@@ -235,9 +257,9 @@ void ZMSoundMixer::mixDue(bool all)
 void ZMSoundMixer::mix(int frames)
 {
     for (Input* input : m_inputs) {
-        input->pulled.resize(size_t(frames) * input->tap.channels());
+        input->pulled.resize(size_t(frames) * input->channels);
         std::lock_guard<std::mutex> hold(input->lock);
-        input->corrector.pull(input->pulled.data(), frames);
+        input->corrector->pull(input->pulled.data(), frames);
     }
     const float* mic = m_microphone.pulled.data();
     const float* sys = m_system.pulled.data();

@@ -50,18 +50,21 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    // One input: its stream, and its corrector guarded against the stream's thread.
+    // One input: its stream, and its corrector guarded against the stream's thread. The
+    // corrector exists from start() on; what the stream delivers before is dropped.
     struct Input {
         Input(ZMSoundMixer* mixer, ZMSoundSource::Inputs which, int channels);
         ZMSoundMixer* mixer;
         ZMSoundSource::Inputs which;
+        int channels;
         TapAudio tap;
         std::mutex lock;
-        ZMDriftCorrector corrector;
+        std::unique_ptr<ZMDriftCorrector> corrector;
         std::vector<float> pulled;
     };
 
     static void deliver(const char* data, int bytes, void* input);
+    bool makeCorrectors();
     bool startInputs();
     void stopInputs();
     double timeline() const;

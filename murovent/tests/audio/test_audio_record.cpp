@@ -161,9 +161,11 @@ TEST(MixedRecording, NamedDevicesLoudTogetherUnclipped)
     defaultOutput.start(440);
     mic2.start(700, 60, 0.95, "micsink2");
     output2.start(1500, 60, 0.95, "rec2");
-    ZMSoundRequest system2 = requestFor(Source::SystemSound);
+    ZMSoundRequest system2 = requestFor(Source::SystemSound), vmic2 = requestFor(Source::Microphone);
     system2.systemSoundDevice = "rec2";
+    vmic2.microphoneDevice = "vmic2";
     ASSERT_TRUE(warmUp(system2, 300));
+    ASSERT_TRUE(warmUp(vmic2, 300));
     const mp4probe::DecodedAudio mix = recordDecoded(mixOf("vmic2", "rec2"), "mix-named.mp4");
     ASSERT_FALSE(mix.samples.empty());
     for (int channel = 0; channel < 2; ++channel) {

@@ -126,17 +126,29 @@ std::vector<float> lastSecondOfSound(const QString& path)
     return std::vector<float>(samples, samples + bytes.size() / sizeof(float));
 }
 
-// Amplitude of the sine of `hz` in the sound (Goertzel): about 0.5 for a half-scale tone.
+// Amplitude of a sine near `hz` in the sound: about 0.5 for a half-scale tone. The mix keeps its
+// inputs on the wall clock by resampling them by up to half a percent, so the tone is looked for
+// within 1 % of `hz`, in quarter-second windows (Goertzel).
 double amplitude(const std::vector<float>& sound, double hz)
 {
-    const double c = 2 * std::cos(2 * M_PI * hz / 48000);
-    double s1 = 0, s2 = 0;
-    for (float x : sound) {
-        const double s0 = x + c * s1 - s2;
-        s2 = s1;
-        s1 = s0;
+    const size_t window = 12000;
+    double sum = 0;
+    int windows = 0;
+    for (size_t at = 0; at + window <= sound.size(); at += window, ++windows) {
+        double best = 0;
+        for (double f = hz * 0.99; f <= hz * 1.01; f += 0.5) {
+            const double c = 2 * std::cos(2 * M_PI * f / 48000);
+            double s1 = 0, s2 = 0;
+            for (size_t i = at; i < at + window; ++i) {
+                const double s0 = sound[i] + c * s1 - s2;
+                s2 = s1;
+                s1 = s0;
+            }
+            best = std::max(best, 2 * std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) / window);
+        }
+        sum += best;
     }
-    return sound.empty() ? 0 : 2 * std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) / sound.size();
+    return windows ? sum / windows : 0;
 }
 
 // Plays a half-scale sine into a device of the test's sound server (empty: the default output)
