@@ -114,6 +114,7 @@ QImage lastFrame(const QString& path, const QSize& size)
         .copy();
 }
 
+#ifdef ZM_SYSTEM_SOUND
 // The left channel of the last second of a file's sound, 48000 Hz.
 std::vector<float> lastSecondOfSound(const QString& path)
 {
@@ -177,6 +178,7 @@ public:
 private:
     QProcess m_player;
 };
+#endif
 
 QRect boundsWhere(const QImage& img, const QRect& within, const std::function<bool(QColor)>& test)
 {
