@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The drift correction on simulated clocks: sources that run fast or slow against the wall
 // clock, or stall, stay on it without audible steps.
 #include <gtest/gtest.h>
