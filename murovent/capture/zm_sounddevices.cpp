@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_sounddevices.h"
 
+#include <QCoreApplication>
+
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -35,7 +37,7 @@ public:
     {
         m_context = pa_context_new(m_api, "Murovent");
         if (!m_context || pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            *error = reason("无法连接声音服务器");
+            *error = reason(QCoreApplication::translate("ZMSoundDevices", "无法连接声音服务器"));
             return nullptr;
         }
         const bool ready = runUntil([this] {
@@ -43,7 +45,7 @@ public:
             return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
         });
         if (!ready || pa_context_get_state(m_context) != PA_CONTEXT_READY) {
-            *error = reason("无法连接声音服务器");
+            *error = reason(QCoreApplication::translate("ZMSoundDevices", "无法连接声音服务器"));
             return nullptr;
         }
         return m_context;
@@ -64,7 +66,7 @@ public:
             if (op)
                 pa_operation_unref(op);
         if (!done)
-            *error = reason("无法查询声音服务器的设备");
+            *error = reason(QCoreApplication::translate("ZMSoundDevices", "无法查询声音服务器的设备"));
         return done;
     }
 
@@ -78,12 +80,12 @@ private:
         return true;
     }
 
-    QString reason(const char* what) const
+    QString reason(const QString& what) const
     {
         if (m_expired)
-            return QStringLiteral("%1：服务器没有应答。").arg(QString::fromUtf8(what));
+            return QCoreApplication::translate("ZMSoundDevices", "%1：服务器没有应答。").arg(what);
         const int code = m_context ? pa_context_errno(m_context) : PA_ERR_INTERNAL;
-        return QStringLiteral("%1：%2").arg(QString::fromUtf8(what), QString::fromUtf8(pa_strerror(code)));
+        return QStringLiteral("%1：%2").arg(what, QString::fromUtf8(pa_strerror(code)));
     }
 
     static void expire(pa_mainloop_api*, pa_time_event*, const timeval*, void* self)
@@ -130,12 +132,14 @@ bool ZMSoundDevices::hasOutput(const QByteArray& name) const
 
 QString ZMSoundDevices::missingInput(const QByteArray& name)
 {
-    return QStringLiteral("声音服务器没有名为“%1”的录音设备（麦克风）。").arg(QString::fromUtf8(name));
+    return QCoreApplication::translate("ZMSoundDevices", "声音服务器没有名为“%1”的录音设备（麦克风）。")
+        .arg(QString::fromUtf8(name));
 }
 
 QString ZMSoundDevices::missingOutput(const QByteArray& name)
 {
-    return QStringLiteral("声音服务器没有名为“%1”的输出设备，无法录制它的系统声音。").arg(QString::fromUtf8(name));
+    return QCoreApplication::translate("ZMSoundDevices", "声音服务器没有名为“%1”的输出设备，无法录制它的系统声音。")
+        .arg(QString::fromUtf8(name));
 }
 
 void ZMSoundDevices::sourceInfo(pa_context*, const pa_source_info* info, int eol, void* self)

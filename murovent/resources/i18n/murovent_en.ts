@@ -706,6 +706,14 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <source>录制文件写入出错: %1</source>
         <translation>The recording file could not be written: %1</translation>
     </message>
+    <message>
+        <source>无法同时录制麦克风和系统声音, 请检查声卡设备,
+或取消 &quot;同时录制麦克风&quot;.
+%1</source>
+        <translation>The microphone and the system sound cannot be recorded together. Please check the sound card,
+or clear &quot;Also the microphone&quot;.
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ZMAbout</name>
@@ -803,12 +811,74 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <source>无法打开麦克风（错误 %1）。</source>
         <translation>The microphone cannot be opened (error %1).</translation>
     </message>
+    <message>
+        <source>找不到名为“%1”的麦克风。</source>
+        <translation>There is no microphone named &quot;%1&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>ZMNotifier</name>
     <message>
         <source>打开文件夹</source>
         <translation>Open folder</translation>
+    </message>
+</context>
+<context>
+    <name>ZMSoundChoice</name>
+    <message>
+        <source>同时录制麦克风</source>
+        <translation>Also the microphone</translation>
+    </message>
+    <message>
+        <source>同时录制麦克风和系统声音, 混合为一条声轨</source>
+        <translation>Record the microphone together with the system sound, mixed into one track</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>选择麦克风和系统声音的设备</source>
+        <translation>Choose the devices of the microphone and the system sound</translation>
+    </message>
+    <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>系统声音 (输出设备)</source>
+        <translation>System sound (output device)</translation>
+    </message>
+    <message>
+        <source>默认设备</source>
+        <translation>Default device</translation>
+    </message>
+    <message>
+        <source>%1 (未连接)</source>
+        <translation>%1 (not connected)</translation>
+    </message>
+</context>
+<context>
+    <name>ZMSoundDevices</name>
+    <message>
+        <source>无法连接声音服务器</source>
+        <translation>Cannot connect to the sound server</translation>
+    </message>
+    <message>
+        <source>无法查询声音服务器的设备</source>
+        <translation>Cannot ask the sound server for its devices</translation>
+    </message>
+    <message>
+        <source>%1：服务器没有应答。</source>
+        <translation>%1: the server does not answer.</translation>
+    </message>
+    <message>
+        <source>声音服务器没有名为“%1”的录音设备（麦克风）。</source>
+        <translation>The sound server has no recording device (microphone) named &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>声音服务器没有名为“%1”的输出设备，无法录制它的系统声音。</source>
+        <translation>The sound server has no output device named &quot;%1&quot;; its system sound cannot be recorded.</translation>
     </message>
 </context>
 <context>
