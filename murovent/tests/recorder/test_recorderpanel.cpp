@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "imagewateritem.h"
 #include "modalanswerer.h"
+#include "mp4_probe.h"
 #include "rectselector.h"
 #include "savebarwidget.h"
+#include "test_support.h"
 #include "textwateritem.h"
 #include "timerwidget.h"
+#include "tone_analysis.h"
 #include "wlscene.h"
 #include "zm_avrecordermenu.h"
 #include "zm_graphicsitem.h"
@@ -32,7 +35,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -120,71 +122,6 @@ QImage lastFrame(const QString& path, const QSize& size)
         .copy();
 }
 
-#ifdef ZM_SYSTEM_SOUND
-// The left channel of the last second of a file's sound, 48000 Hz.
-std::vector<float> lastSecondOfSound(const QString& path)
-{
-    QProcess p;
-    p.start("ffmpeg", {"-v", "error", "-sseof", "-1", "-i", path, "-vn", "-af", "pan=mono|c0=c0", "-ar", "48000",
-                       "-f", "f32le", "-"});
-    p.waitForFinished(30000);
-    const QByteArray bytes = p.readAllStandardOutput();
-    const float* samples = reinterpret_cast<const float*>(bytes.constData());
-    return std::vector<float>(samples, samples + bytes.size() / sizeof(float));
-}
-
-// Amplitude of a sine near `hz` in the sound: about 0.5 for a half-scale tone. The mix keeps its
-// inputs on the wall clock by resampling them by up to half a percent, so the tone is looked for
-// within 1 % of `hz`, in quarter-second windows (Goertzel).
-double amplitude(const std::vector<float>& sound, double hz)
-{
-    const size_t window = 12000;
-    double sum = 0;
-    int windows = 0;
-    for (size_t at = 0; at + window <= sound.size(); at += window, ++windows) {
-        double best = 0;
-        for (double f = hz * 0.99; f <= hz * 1.01; f += 0.5) {
-            const double c = 2 * std::cos(2 * M_PI * f / 48000);
-            double s1 = 0, s2 = 0;
-            for (size_t i = at; i < at + window; ++i) {
-                const double s0 = sound[i] + c * s1 - s2;
-                s2 = s1;
-                s1 = s0;
-            }
-            best = std::max(best, 2 * std::sqrt(s1 * s1 + s2 * s2 - c * s1 * s2) / window);
-        }
-        sum += best;
-    }
-    return windows ? sum / windows : 0;
-}
-
-// Plays a half-scale sine into a device of the test's sound server (empty: the default output)
-// while it lives.
-class TonePlayer
-{
-public:
-    TonePlayer(int hz, const QString& device)
-    {
-        QStringList arguments = {"-p", "--rate", "48000", "--channels", "1", "--format", "s16le", "--latency-msec=20"};
-        if (!device.isEmpty())
-            arguments << "-d" << device;
-        m_player.start("pacat", arguments);
-        QByteArray sine(48000 * 30 * 2, Qt::Uninitialized);
-        int16_t* samples = reinterpret_cast<int16_t*>(sine.data());
-        for (int i = 0; i < sine.size() / 2; ++i)
-            samples[i] = int16_t(std::lround(16384 * std::sin(2 * M_PI * hz * i / 48000)));
-        m_player.write(sine);
-    }
-    ~TonePlayer()
-    {
-        m_player.kill();
-        m_player.waitForFinished(3000);
-    }
-
-private:
-    QProcess m_player;
-};
-#endif
 
 QRect boundsWhere(const QImage& img, const QRect& within, const std::function<bool(QColor)>& test)
 {
@@ -907,7 +844,9 @@ private slots:
 #ifdef ZM_SYSTEM_SOUND
         if (!hasSoundServer())
             QSKIP("needs a sound server");
-        const TonePlayer output(1000, ""), mic(700, "micsink2");
+        audiotest::TonePlayer output, mic;
+        output.start(1000);
+        mic.start(700, 60, 0.5, "micsink2");
         setMode(2);
         auto* sysAudio = widget<QCheckBox>("checkBox_sysAudio");
         auto* mix = widget<QCheckBox>("checkBox_micWithSys");
@@ -928,10 +867,13 @@ private slots:
         QCOMPARE(dumpValue(dump, "audioSampleRate"), 48000);
         QCOMPARE(dumpValue(dump, "channels"), 2);
         // The outputs of a fresh server take a moment to flow: the last second holds both.
-        const std::vector<float> sound = lastSecondOfSound(path);
-        QVERIFY2(amplitude(sound, 700) > 0.2, qPrintable(QString::number(amplitude(sound, 700))));
-        QVERIFY2(amplitude(sound, 1000) > 0.2, qPrintable(QString::number(amplitude(sound, 1000))));
-        QVERIFY2(amplitude(sound, 440) < 0.01, "the default microphone is heard");
+        const mp4probe::DecodedAudio decoded = mp4probe::decodeAudio(path.toStdString());
+        QVERIFY2(decoded.ok, decoded.error.c_str());
+        const std::vector<float> left = tone::channelOf(decoded.samples, 2, 0);
+        const auto amplitude = [&](double hz) { return tone::amplitudeNear(left, 48000, hz, left.size() - 48000); };
+        QVERIFY2(amplitude(700) > 0.2, qPrintable(QString::number(amplitude(700))));
+        QVERIFY2(amplitude(1000) > 0.2, qPrintable(QString::number(amplitude(1000))));
+        QVERIFY2(amplitude(440) < 0.01, "the default microphone is heard");
 #else
         QSKIP("this build records no system sound");
 #endif
