@@ -155,15 +155,17 @@ void ZMAVRecorderMenuPrivate::stop()
 void ZMAVRecorderMenuPrivate::onEvent(ZMRecordingSession::Event event, double, const QString& reason)
 {
     using Event = ZMRecordingSession::Event;
+    // In a mix the other input goes on.
+    const bool mixed = m_settings.sound == ZMRecordingSettings::Sound::MicrophoneAndSystemSound;
     switch (event) {
     case Event::ScreenLost:
         emit screenLost(tr("屏幕连接已断开, 录制已停止并保存."));
         break;
     case Event::MicrophoneLost:
-        emit incident(tr("麦克风已断开, 之后录制的是静音."));
+        emit incident(mixed ? tr("麦克风已断开, 之后只录制系统声音.") : tr("麦克风已断开, 之后录制的是静音."));
         break;
     case Event::SystemSoundLost:
-        emit incident(tr("系统声音已断开, 之后录制的是静音."));
+        emit incident(mixed ? tr("系统声音已断开, 之后只录制麦克风.") : tr("系统声音已断开, 之后录制的是静音."));
         break;
     case Event::WriteError:
         emit incident(tr("录制文件写入出错: %1").arg(reason));

@@ -717,6 +717,14 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <translation>The system sound went away; silence is recorded from now on.</translation>
     </message>
     <message>
+        <source>麦克风已断开, 之后只录制系统声音.</source>
+        <translation>The microphone went away; from now on only the system sound is recorded.</translation>
+    </message>
+    <message>
+        <source>系统声音已断开, 之后只录制麦克风.</source>
+        <translation>The system sound went away; from now on only the microphone is recorded.</translation>
+    </message>
+    <message>
         <source>录制文件写入出错: %1</source>
         <translation>The recording file could not be written: %1</translation>
     </message>
