@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <zmav/zmav.h>
 
 #include "library_recording.h"
+#include "zm_capture.h"
 #include "mp4_probe.h"
 #include "test_support.h"
 #include "tone_analysis.h"
@@ -200,6 +202,36 @@ TEST(MixedRecording, SingleSourcesByName)
     ASSERT_FALSE(fromSystem.samples.empty());
     EXPECT_NEAR(tone::dominantHz(tone::channelOf(fromMic.samples, 2, 0), 48000), 700, 5);
     EXPECT_NEAR(tone::dominantHz(tone::channelOf(fromSystem.samples, 2, 0), 48000), 1500, 5);
+}
+
+// A pause takes its time out of the file, and both inputs are heard again after it.
+TEST(MixedRecording, PauseAndResume)
+{
+    TonePlayer player;
+    player.start(440);
+    ASSERT_TRUE(warmUp(Source::SystemSound, 300));
+    const std::string path = tempPath("mix-paused.mp4");
+    ZM_MovieInfo info = audioOnlyMovie(path, 48000, 2);
+    std::string error;
+    ASSERT_TRUE(openRecording(mixOf(), info, error)) << error;
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(startRecording());
+    spin(1000);
+    ZMAV_Pause(nullptr, nullptr);
+    Capture_PauseAudio();
+    spin(1000);
+    Capture_ResumeAudio();
+    ZMAV_Resume(nullptr, nullptr);
+    spin(1500);
+    const double recorded = clock.elapsed() / 1000.0 - 1.0;
+    stopRecording();
+    const mp4probe::DecodedAudio mix = mp4probe::decodeAudio(path);
+    ASSERT_TRUE(mix.ok) << mix.error;
+    EXPECT_NEAR(double(mix.frames()) / 48000, recorded, 0.15);
+    const std::vector<float> left = tone::channelOf(mix.samples, 2, 0);
+    EXPECT_GT(tone::amplitudeNear(left, 48000, 440, left.size() - 48000), 0.2);
+    EXPECT_GT(tone::amplitudeNear(left, 48000, 1000, left.size() - 48000), 0.2);
 }
 
 TEST(MixedRecording, MissingDevicesAreNamedBeforeAnythingStarts)
