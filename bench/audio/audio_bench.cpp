@@ -1,12 +1,20 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// audio_bench record SECONDS FILE   records the whole screen at 30 fps with system sound while a
+// audio_bench record SECONDS FILE [SINK]
+//                                   records the whole screen at 30 fps with system sound while a
 //                                   client flashes the screen and beeps once a second; prints
-//                                   CPU seconds, frames and the beep/flash offsets
+//                                   CPU seconds, frames and the beep/flash offsets. With SINK the
+//                                   microphone and the system sound are mixed and the beeps go
+//                                   into SINK (rec: the system sound; micsink: the microphone)
 // audio_bench flash SECONDS         only the flashing, beeping client (for another recorder)
 // audio_bench measure FILE          prints the beep/flash offsets of a file
+// audio_bench drift MINUTES         drives the drift correction with clocks 0.3 % fast and slow
+//                                   over MINUTES of simulated time at 48000 Hz; prints how far
+//                                   the output strayed from the wall clock, its largest
+//                                   departure from a pure sine and the CPU time taken
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QThread>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,6 +22,7 @@
 #include <zmav/zmav.h>
 
 #include "av_measure.h"
+#include "drift_simulation.h"
 #include "flash_beep_client.h"
 #include "mp4_probe.h"
 #include "zm_capture.h"
@@ -70,9 +79,9 @@ void spin(int ms)
     }
 }
 
-int record(double seconds, const std::string& path)
+int record(double seconds, const std::string& path, const std::string& sink)
 {
-    FlashBeepClient client(instants(seconds));
+    FlashBeepClient client(instants(seconds), 1000, sink);
     if (!client.start()) {
         std::fprintf(stderr, "no display or sound server\n");
         return 1;
@@ -87,8 +96,11 @@ int record(double seconds, const std::string& path)
     info.videoBitRate = int(1920 * 1080 * 1.5 * 0.3);
     std::strncpy(info.save_path, path.c_str(), sizeof(info.save_path) - 1);
     int rate = 0, channels = 0, bits = 0;
+    ZMSoundRequest sound;
+    sound.kind = sink.empty() ? ZMSoundRequest::SystemSound : ZMSoundRequest::MicrophoneAndSystemSound;
+    sound.pictureLag = 0.5 / Fps;
     if (!Capture_CreateScreen(0, 0, info.width, info.height, Fps, false) ||
-        !Capture_CreateSysAudio(&rate, &channels, &bits)) {
+        !Capture_CreateAudio(sound, &rate, &channels, &bits)) {
         std::fprintf(stderr, "cannot create the sources: %s\n", qPrintable(Capture_AudioError()));
         return 1;
     }
@@ -128,20 +140,41 @@ int flash(double seconds)
     return 0;
 }
 
+int drift(double minutes)
+{
+    const double cpu0 = cpuSeconds();
+    const std::vector<driftsim::Figures> figures = driftsim::run(48000, minutes * 60, {{+0.003}, {-0.003}});
+    const double cpu = cpuSeconds() - cpu0;
+    if (figures.size() != 2)
+        return 1;
+    for (size_t i = 0; i < figures.size(); ++i) {
+        const driftsim::Figures& f = figures[i];
+        std::printf("drift: clock 0.3 %% %s over %.0f min: worst offset %.1f ms, largest glitch %.1f dB "
+                    "below the sine, correction at the end %+.3f %%, %lld frames inserted, %lld dropped\n",
+                    i == 0 ? "fast" : "slow", minutes, f.worstOffset * 1000, -20 * std::log10(f.worstGlitch),
+                    f.finalCorrection * 100, f.inserted, f.dropped);
+    }
+    std::printf("drift: %.2f CPU s for %.0f min of two inputs (%.3f %% of real time)\n", cpu, minutes,
+                cpu / (minutes * 60) * 100);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "record" && argc == 4)
-        return record(std::atof(argv[2]), argv[3]);
+    if (mode == "record" && (argc == 4 || argc == 5))
+        return record(std::atof(argv[2]), argv[3], argc == 5 ? argv[4] : "");
     if (mode == "flash" && argc == 3)
         return flash(std::atof(argv[2]));
+    if (mode == "drift" && argc == 3)
+        return drift(std::atof(argv[2]));
     if (mode == "measure" && argc == 3) {
         printOffsets("file", argv[2]);
         return 0;
     }
-    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE | flash SECONDS | measure FILE\n");
+    std::fprintf(stderr, "usage: audio_bench record SECONDS FILE [SINK] | flash SECONDS | measure FILE | drift MINUTES\n");
     return 2;
 }

@@ -2,7 +2,9 @@
 # Screen with system sound: murovent's recording path (capture facade + ZMAV) against ffmpeg's
 # x11grab + pulse, each recording the same 1920x1080 Xvfb at 30 fps with the default output's
 # monitor for 20 s while a client flashes the screen and beeps once a second. Prints CPU
-# seconds per frame for both and the beep/flash offsets measured in both files.
+# seconds per frame for both and the beep/flash offsets measured in both files. Then ours again
+# with the microphone and the system sound mixed, the beeps going into either, and the drift
+# correction of the mix over half an hour of simulated time, at the full rate.
 #
 #   bench/audio/run.sh [BUILD_DIR]   (default: build; needs audio_bench, i.e. a build with
 #                                     -DMUROVENT_BUILD_BENCH=ON and system sound)
@@ -33,4 +35,12 @@ exec "$here/../../scripts/testenv" --x --pulse -- bash -c '
   read u sy < "$out/ffmpeg.time"
   awk -v u="$u" -v s="$sy" -v f="$frames" -v t="$s" "BEGIN { printf \"ffmpeg: %.2f CPU s, %d frames (%d expected), %.2f ms CPU per frame\n\", u + s, f, t * 30, (u + s) * 1000 / f }"
   "$BENCH" measure "$out/ffmpeg.mp4" 2>/dev/null | sed "s/^file/ffmpeg/"
+
+  for sink in rec micsink; do
+    echo "== murovent: the same with microphone and system sound mixed, beeps into $sink"
+    "$BENCH" record "$s" "$out/mixed-$sink.mp4" "$sink" 2>/dev/null
+  done
+
+  echo "== drift correction: two inputs 0.3 % fast and slow, 30 min simulated at 48000 Hz"
+  "$BENCH" drift 30
 '

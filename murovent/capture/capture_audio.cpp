@@ -8,16 +8,21 @@ namespace {
 std::unique_ptr<ZMSoundSource> g_audio;
 QString g_audioError;
 
-// Replaces the current source by a new one for the request and writes back the format it
-// really records.
-bool create(ZMSoundRequest::Kind kind, int* sampleRate, int* channels, int* sampleSize)
+ZMSoundRequest requestOf(ZMSoundRequest::Kind kind, int sampleRate, int channels, int sampleSize)
 {
-    g_audio.reset();
     ZMSoundRequest request;
     request.kind = kind;
-    request.sampleRate = *sampleRate;
-    request.channels = *channels;
-    request.sampleBits = *sampleSize;
+    request.sampleRate = sampleRate;
+    request.channels = channels;
+    request.sampleBits = sampleSize;
+    return request;
+}
+
+// Replaces the current source by a new one for the request and writes back the format it
+// really records.
+bool create(const ZMSoundRequest& request, int* sampleRate, int* channels, int* sampleSize)
+{
+    g_audio.reset();
     g_audio = ZMSoundSource::create(request, &g_audioError);
     if (!g_audio)
         return false;
@@ -36,17 +41,29 @@ QString Capture_AudioError()
     return g_audioError;
 }
 
+int Capture_LostAudioInputs()
+{
+    return g_audio ? g_audio->lostInputs() : 0;
+}
+
 bool Capture_CreateMicAudio(int* sampleRate, int* channels, int* sampleSize)
 {
-    return create(ZMSoundRequest::Microphone, sampleRate, channels, sampleSize);
+    return create(requestOf(ZMSoundRequest::Microphone, *sampleRate, *channels, *sampleSize), sampleRate,
+                  channels, sampleSize);
 }
 
 #ifdef ZM_SYSTEM_SOUND
 bool Capture_CreateSysAudio(int* sampleRate, int* channels, int* sampleSize)
 {
-    return create(ZMSoundRequest::SystemSound, sampleRate, channels, sampleSize);
+    // Outputs only: the system sound has its own format.
+    return create(requestOf(ZMSoundRequest::SystemSound, 0, 0, 16), sampleRate, channels, sampleSize);
 }
 #endif
+
+bool Capture_CreateAudio(const ZMSoundRequest& request, int* sampleRate, int* channels, int* sampleSize)
+{
+    return create(request, sampleRate, channels, sampleSize);
+}
 
 void Capture_SetAudioCallback(DeliverFunc callback)
 {

@@ -7,13 +7,11 @@
 namespace {
 
 constexpr pa_usec_t FragmentUsec = 20 * 1000;   // short fragments keep the sound close to the picture
-constexpr int FrameBytes = TapAudio::Channels * TapAudio::SampleBits / 8;
 alignas(8) const char Zeros[4096] = {};
 
-const pa_sample_spec& sampleSpec()
+pa_sample_spec sampleSpec(int channels)
 {
-    static const pa_sample_spec format = {PA_SAMPLE_S16LE, TapAudio::SampleRate, TapAudio::Channels};
-    return format;
+    return {PA_SAMPLE_S16LE, TapAudio::SampleRate, uint8_t(channels)};
 }
 
 }  // namespace
@@ -25,7 +23,24 @@ TapAudio::~TapAudio()
 
 std::string TapAudio::errorString() const
 {
-    return m_serverLost ? "声音服务器已断开，录音以静音继续。" : m_error;
+    if (!m_lost)
+        return m_error;
+    if (m_serverGone)
+        return "声音服务器已断开，录音以静音继续。";
+    return "录音设备（" + what() + "）已断开，录音以静音继续。";
+}
+
+void TapAudio::setTarget(Target target, const std::string& device, int channels)
+{
+    m_target = target;
+    m_device = device;
+    m_channels = channels;
+}
+
+std::string TapAudio::what() const
+{
+    const std::string kind = m_target == Input ? "麦克风" : "系统声音";
+    return m_device.empty() ? kind : kind + " " + m_device;
 }
 
 void TapAudio::registerRecordCallBack(RecordCallBack callback, void* user)
@@ -39,7 +54,8 @@ bool TapAudio::start_record()
     if (m_mainloop)
         return true;
     m_error.clear();
-    m_serverLost = false;
+    m_lost = false;
+    m_serverGone = false;
     m_mainloop = pa_threaded_mainloop_new();
     if (!m_mainloop || pa_threaded_mainloop_start(m_mainloop) < 0) {
         m_error = "无法启动声音服务器的连接线程。";
@@ -49,8 +65,8 @@ bool TapAudio::start_record()
     pa_threaded_mainloop_lock(m_mainloop);
     bool ok = connectContext();
     if (ok) {
-        const std::string monitor = defaultMonitor();
-        ok = !monitor.empty() && connectStream(monitor);
+        const std::string device = deviceName();
+        ok = !device.empty() && connectStream(device);
     }
     m_streaming = ok;
     // A monitor can take a while to deliver its first bytes (a sink waking up). Silence
@@ -93,8 +109,14 @@ bool TapAudio::connectContext()
     }
 }
 
-std::string TapAudio::defaultMonitor()
+// The server's name of what is recorded. The default input is named by the server itself; the
+// default output's monitor has to be looked up.
+std::string TapAudio::deviceName()
 {
+    if (!m_device.empty())
+        return namedDevice();
+    if (m_target == Input)
+        return "@DEFAULT_SOURCE@";
     m_defaultSink.clear();
     pa_operation* op = pa_context_get_server_info(m_context, &TapAudio::serverInfo, this);
     if (!op) {
@@ -111,21 +133,23 @@ std::string TapAudio::defaultMonitor()
     return m_defaultSink + ".monitor";
 }
 
-bool TapAudio::connectStream(const std::string& monitor)
+bool TapAudio::connectStream(const std::string& device)
 {
-    m_stream = pa_stream_new(m_context, "System sound", &sampleSpec(), nullptr);
+    const pa_sample_spec spec = sampleSpec(m_channels);
+    m_stream = pa_stream_new(m_context, m_target == Input ? "Microphone" : "System sound", &spec, nullptr);
     if (!m_stream) {
-        m_error = std::string("无法录制系统声音：") + pa_strerror(pa_context_errno(m_context));
+        m_error = "无法录制" + what() + "：" + pa_strerror(pa_context_errno(m_context));
         return false;
     }
     pa_stream_set_state_callback(m_stream, &TapAudio::streamState, this);
     pa_stream_set_read_callback(m_stream, &TapAudio::streamRead, this);
+    pa_stream_set_moved_callback(m_stream, &TapAudio::streamMoved, this);
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
-    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentUsec, &sampleSpec()));
-    if (pa_stream_connect_record(m_stream, monitor.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
-        m_error = "无法录制系统声音（" + monitor + "）：" + pa_strerror(pa_context_errno(m_context));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentUsec, &spec));
+    if (pa_stream_connect_record(m_stream, device.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
+        m_error = "无法录制" + what() + "（" + device + "）：" + pa_strerror(pa_context_errno(m_context));
         return false;
     }
     for (;;) {
@@ -133,7 +157,7 @@ bool TapAudio::connectStream(const std::string& monitor)
         if (state == PA_STREAM_READY)
             return true;
         if (!PA_STREAM_IS_GOOD(state)) {
-            m_error = "无法录制系统声音（" + monitor + "）：" + pa_strerror(pa_context_errno(m_context));
+            m_error = "无法录制" + what() + "（" + device + "）：" + pa_strerror(pa_context_errno(m_context));
             return false;
         }
         pa_threaded_mainloop_wait(m_mainloop);
@@ -156,6 +180,7 @@ void TapAudio::release()
     if (m_stream) {
         pa_stream_set_state_callback(m_stream, nullptr, nullptr);
         pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+        pa_stream_set_moved_callback(m_stream, nullptr, nullptr);
         pa_stream_disconnect(m_stream);
         pa_stream_unref(m_stream);
         m_stream = nullptr;
@@ -178,13 +203,14 @@ void TapAudio::deliver(const char* data, int bytes)
         m_callback(data, bytes, m_user);
 }
 
-// After the server went away the recording goes on with silence in real time, so that the
-// picture keeps its pace and the file keeps its length.
-void TapAudio::onServerLost()
+// After the server or the device went away the recording goes on with silence in real time, so
+// that the picture keeps its pace and the file keeps its length.
+void TapAudio::onLost(bool serverGone)
 {
-    if (!m_streaming || m_serverLost)
+    if (!m_streaming || m_lost)
         return;
-    m_serverLost = true;
+    m_serverGone = serverGone;
+    m_lost = true;
     startSilence();
 }
 
@@ -212,7 +238,7 @@ void TapAudio::stopSilence()
 void TapAudio::fillSilence()
 {
     const long long due = ((long long)pa_rtclock_now() - m_silenceStart) * SampleRate / 1000000;
-    long long bytes = (due - m_silenceFrames) * FrameBytes;
+    long long bytes = (due - m_silenceFrames) * m_channels * (SampleBits / 8);
     m_silenceFrames = due;
     deliverSilence(bytes);
 }
@@ -227,16 +253,33 @@ void TapAudio::contextState(pa_context* c, void* self)
 {
     TapAudio* tap = static_cast<TapAudio*>(self);
     if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(c)))
-        tap->onServerLost();
+        tap->onLost(true);
     pa_threaded_mainloop_signal(tap->m_mainloop, 0);
 }
 
 void TapAudio::streamState(pa_stream* s, void* self)
 {
     TapAudio* tap = static_cast<TapAudio*>(self);
+    // A stream fails alone when its device is removed (unplugged, its module unloaded).
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
-        tap->onServerLost();
+        tap->onLost(!PA_CONTEXT_IS_GOOD(pa_context_get_state(tap->m_context)));
     pa_threaded_mainloop_signal(tap->m_mainloop, 0);
+}
+
+std::string TapAudio::namedDevice() const
+{
+    return m_target == Input ? m_device : m_device + ".monitor";
+}
+
+// The server moves a stream whose device went away to its default device. A device chosen by
+// name is then lost: recording another one instead (a laptop's own microphone, say) is not what
+// was asked for.
+void TapAudio::streamMoved(pa_stream* s, void* self)
+{
+    TapAudio* tap = static_cast<TapAudio*>(self);
+    const char* now = pa_stream_get_device_name(s);
+    if (!tap->m_device.empty() && (!now || tap->namedDevice() != now))
+        tap->onLost(false);
 }
 
 void TapAudio::streamRead(pa_stream* s, size_t, void* self)
@@ -247,13 +290,15 @@ void TapAudio::streamRead(pa_stream* s, size_t, void* self)
         size_t bytes = 0;
         if (pa_stream_peek(s, &data, &bytes) < 0 || bytes == 0)
             return;
-        if (!tap->m_serverLost)
+        // Once lost, the silence stands in for whatever the stream still brings.
+        if (!tap->m_lost) {
             tap->stopSilence();
-        // A hole in the stream keeps the timeline with silence of the same length.
-        if (data)
-            tap->deliver(static_cast<const char*>(data), int(bytes));
-        else
-            tap->deliverSilence((long long)bytes);
+            // A hole in the stream keeps the timeline with silence of the same length.
+            if (data)
+                tap->deliver(static_cast<const char*>(data), int(bytes));
+            else
+                tap->deliverSilence((long long)bytes);
+        }
         pa_stream_drop(s);
     }
 }

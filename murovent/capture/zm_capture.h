@@ -2,6 +2,7 @@
 #pragma once
 
 #include "zm_grabbase.h"
+#include "zm_soundsource.h"
 
 #include <QString>
 
@@ -33,6 +34,8 @@ bool Capture_CreateMicAudio(int* sampleRate, int* channels, int* sampleSize);
 #ifdef ZM_SYSTEM_SOUND
 bool Capture_CreateSysAudio(int* sampleRate, int* channels, int* sampleSize);
 #endif
+// Any source, on named devices too: the request's rate, channels and size are the wanted ones.
+bool Capture_CreateAudio(const ZMSoundRequest& request, int* sampleRate, int* channels, int* sampleSize);
 void Capture_SetAudioCallback(DeliverFunc callback);
 // False (see Capture_AudioError()) when the source could not begin recording.
 bool Capture_StartAudio();
@@ -41,3 +44,5 @@ void Capture_ResumeAudio();
 void Capture_StopAudio();
 // Why the last create or start of an audio source failed, for the user.
 QString Capture_AudioError();
+// Which inputs of the current source went away while recording (ZMSoundSource::Inputs).
+int Capture_LostAudioInputs();

@@ -29,7 +29,7 @@ ZMSoundFormat ZMGrabAudio::format() const
     return {m_format.sampleRate(), m_format.channelCount(), m_format.bytesPerSample() * 8};
 }
 
-bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize)
+bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize, const QByteArray& deviceName)
 {
     m_format.setSampleRate(sampleRate);
     m_format.setChannelCount(channels);
@@ -38,7 +38,11 @@ bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize)
         m_error = tr("只能录制 16 位的声音（要求的是 %1 位）。").arg(sampleSize);
         return false;
     }
-    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    const QAudioDevice device = deviceName.isEmpty() ? QMediaDevices::defaultAudioInput() : inputNamed(deviceName);
+    if (device.isNull() && !deviceName.isEmpty()) {
+        m_error = tr("找不到名为“%1”的麦克风。").arg(QString::fromUtf8(deviceName));
+        return false;
+    }
     if (device.isNull()) {
         m_error = tr("没有可用的麦克风：找不到声音服务器或录音设备。");
         return false;
@@ -54,6 +58,15 @@ bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize)
     }
     m_audioInput = std::make_unique<QAudioSource>(device, m_format);
     return true;
+}
+
+// Qt knows the sound server's inputs by the server's own names.
+QAudioDevice ZMGrabAudio::inputNamed(const QByteArray& name)
+{
+    for (const QAudioDevice& device : QMediaDevices::audioInputs())
+        if (device.id() == name)
+            return device;
+    return {};
 }
 
 QAudioFormat ZMGrabAudio::nearestFormat(const QAudioFormat& wanted, const QAudioDevice& device)

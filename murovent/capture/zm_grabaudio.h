@@ -26,15 +26,16 @@ public:
     explicit ZMGrabAudio(QObject* parent = nullptr);
     ~ZMGrabAudio() override;
 
-    // Prepares recording from the default input in the wanted format, or in the device's
-    // nearest one (see format()). False, with errorString() set, when there is no input device
-    // or the device cannot give 16-bit samples.
-    bool init(int sampleRate, int channels, int sampleSize);
+    // Prepares recording from the default input, or the one the sound server calls `device`,
+    // in the wanted format, or in the device's nearest one (see format()). False, with
+    // errorString() set, when there is no such input device or it cannot give 16-bit samples.
+    bool init(int sampleRate, int channels, int sampleSize, const QByteArray& device = {});
     QAudioFormat audioFormat() const { return m_format; }
     ZMSoundFormat format() const override;
     QString errorString() const override { return m_error; }
     bool isRecording() const override { return m_readDevice != nullptr || m_silence.isActive(); }
     bool lost() const override { return m_inputLost; }
+    int lostInputs() const override { return lost() ? MicrophoneInput : 0; }
 
     // start() leaves isRecording() false, with errorString() set, when the device cannot be opened.
     void start() override;
@@ -52,6 +53,7 @@ private:
     void fillSilence();
 
     static QAudioFormat nearestFormat(const QAudioFormat& wanted, const QAudioDevice& device);
+    static QAudioDevice inputNamed(const QByteArray& name);
 
     std::unique_ptr<QAudioSource> m_audioInput;
     // Guarded: some back ends delete the read device when the input stops.

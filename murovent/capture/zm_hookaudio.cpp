@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_hookaudio.h"
 
+ZMHookAudio::ZMHookAudio(const QByteArray& output)
+{
+    m_tap.setTarget(TapAudio::OutputMonitor, output.toStdString(), TapAudio::Channels);
+}
+
 void ZMHookAudio::registerCallback(int* sampleRate, int* channels, int* sampleSize)
 {
     *sampleRate = TapAudio::SampleRate;

@@ -8,7 +8,8 @@
 class ZMHookAudio : public ZMSoundSource
 {
 public:
-    ZMHookAudio() = default;
+    // The monitor of the named output; empty: of the default output.
+    explicit ZMHookAudio(const QByteArray& output = {});
 
     // Writes the format TapAudio delivers (48000 Hz, 2 channels, 16 bits) and registers the
     // delivery with TapAudio.
@@ -20,7 +21,8 @@ public:
 
     ZMSoundFormat format() const override;
     bool isRecording() const override { return m_tap.isRecording(); }
-    bool lost() const override { return m_tap.serverLost(); }
+    bool lost() const override { return m_tap.lost(); }
+    int lostInputs() const override { return lost() ? SystemSoundInput : 0; }
     QString errorString() const override { return QString::fromStdString(m_tap.errorString()); }
 
 private:

@@ -11,11 +11,20 @@
 // What a sound source is asked to record: a plain value, filled by the front end.
 struct ZMSoundRequest
 {
-    enum Kind { Microphone, SystemSound };
+    // Both: the two mixed into one track, 48000 Hz, 2 channels, whatever the rate wanted.
+    enum Kind { Microphone, SystemSound, MicrophoneAndSystemSound };
     Kind kind = Microphone;
     int sampleRate = 44100; // wanted; the source may record another (see format())
     int channels = 1;
     int sampleBits = 16;
+    // The sound server's names of the devices (see ZMSoundDevices); empty: the default ones.
+    QByteArray microphoneDevice;   // an input
+    QByteArray systemSoundDevice;  // an output, whose monitor is recorded
+    // Seconds by which the recording's pictures lag the instants they stand for: a picture is
+    // grabbed at the start of its frame slot and stands for all of it, half a slot on average.
+    // The mix places its sound that much later, so that sound and picture meet; 0 without
+    // pictures.
+    double pictureLag = 0;
 };
 
 // The format a sound source actually delivers: interleaved signed little-endian PCM.
@@ -46,4 +55,9 @@ public:
     virtual QString errorString() const = 0;
     // True once the source went away during the recording; silence has been filling in since.
     virtual bool lost() const = 0;
+
+    // Which inputs went away during the recording (a combination of Inputs; 0: none). A mix of
+    // two goes on with the one left.
+    enum Inputs { MicrophoneInput = 1, SystemSoundInput = 2 };
+    virtual int lostInputs() const = 0;
 };

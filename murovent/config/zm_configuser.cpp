@@ -77,8 +77,26 @@ bool ZMConfigUser::readNode(MarkupDocument& doc)
     readBool(doc, "isTimerEnable", isTimerEnable);
     readInt(doc, "timerDelaySec", timerDelaySec);
     readInt(doc, "timerStopSec", timerStopSec);
+    readSoundChoice(doc);
     doc.leaveElement();
     return true;
+}
+
+void ZMConfigUser::readSoundChoice(MarkupDocument& doc)
+{
+    isMicWithSysAudio = false;
+    micDevice.clear();
+    sysAudioDevice.clear();
+    readBool(doc, "isMicWithSysAudio", isMicWithSysAudio);
+    readText(doc, "micDevice", micDevice);
+    readText(doc, "sysAudioDevice", sysAudioDevice);
+}
+
+bool ZMConfigUser::writeSoundChoice(MarkupDocument& doc) const
+{
+    return (!isMicWithSysAudio || writeInt(doc, "isMicWithSysAudio", 1))
+        && (micDevice.empty() || writeText(doc, "micDevice", micDevice))
+        && (sysAudioDevice.empty() || writeText(doc, "sysAudioDevice", sysAudioDevice));
 }
 
 bool ZMConfigUser::writeNode(MarkupDocument& doc) const
@@ -95,6 +113,7 @@ bool ZMConfigUser::writeNode(MarkupDocument& doc) const
         && writeInt(doc, "isGrabMouse", isGrabMouse)
         && writeInt(doc, "isTimerEnable", isTimerEnable)
         && writeInt(doc, "timerDelaySec", timerDelaySec)
-        && writeInt(doc, "timerStopSec", timerStopSec);
+        && writeInt(doc, "timerStopSec", timerStopSec)
+        && writeSoundChoice(doc);
     return doc.leaveElement() && ok;
 }

@@ -35,4 +35,15 @@ public:
     bool isTimerEnable = false;
     int timerStopSec = 10;
     int timerDelaySec = 3;
+    // Sound beyond the first layout: the microphone mixed into the system sound, and the sound
+    // server's names of the devices (empty: the default ones). Written only when they differ
+    // from these defaults, and a Node without them reads as the defaults, so older files and
+    // themes that do not use them stay as they were.
+    bool isMicWithSysAudio = false;
+    std::string micDevice;
+    std::string sysAudioDevice;
+
+private:
+    void readSoundChoice(MarkupDocument& doc);
+    bool writeSoundChoice(MarkupDocument& doc) const;
 };

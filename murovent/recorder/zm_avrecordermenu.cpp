@@ -22,6 +22,7 @@
 #include "zm_notifier.h"
 #include "zm_portalshortcuts.h"
 #include "zm_product.h"
+#include "zm_soundchoice.h"
 #include "zm_window.h"
 
 #include <capture/zm_screenbackend.h>
@@ -108,9 +109,10 @@ void ZMAVRecorderMenu::setupForm()
 {
     ui->setupUi(this);
     ui->cb_audioRate->clear();
-    for (int rate : { 8000, 11025, 22050, 44100 })
+    for (int rate : { 8000, 11025, 22050, 44100, 48000 })
         ui->cb_audioRate->addItem(QIcon(), QString::number(rate));
     ui->cb_audioRate->setCurrentIndex(0);
+    m_soundChoice = new ZMSoundChoice(ui->checkBox_sysAudio, ui->gridLayout_3);
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
     setupMonitorChoice();
 }
@@ -264,6 +266,7 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
         return false;
     *settings = ZMAVRecorderMenuPrivate::settings(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
                                                   ui->checkBox_sysAudio->isChecked());
+    m_soundChoice->describe(settings);
     // Through the portal the whole screen is the monitor the user shares, whatever its size.
     if (!ui->tb_screenshot->isChecked() && ZMDesktopPicture::fromPortal())
         settings->area = QRect();

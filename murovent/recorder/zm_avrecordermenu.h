@@ -30,6 +30,7 @@ class ZMGraphicsItem;
 class ZMMonitorChoice;
 class ZMNotifier;
 class ZMPortalShortcuts;
+class ZMSoundChoice;
 class ZMWindow;
 
 namespace Ui {
@@ -220,6 +221,7 @@ private:
     int m_saveBarWidth = 0;
     // The theme the panel shows; its settings are stored back when another one is chosen.
     QString m_themeName;
+    ZMSoundChoice* m_soundChoice = nullptr;   // the mix and the devices, beside "系统声音"
 
     // The recording under way: its file, its running time, and the second's tick that shows
     // them; the tray menu's first line; the marks left out of its set-up.

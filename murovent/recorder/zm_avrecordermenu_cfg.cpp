@@ -8,6 +8,7 @@
 #include "ui_zm_avrecordermenu.h"
 #include "zm_configmgr.h"
 #include "zm_configuser.h"
+#include "zm_soundchoice.h"
 
 #include <QFile>
 #include <QInputDialog>
@@ -111,6 +112,7 @@ void ZMAVRecorderMenu::applyThemeToPanel(const ZMConfigUser& user)
     ui->checkBox_mouse->setChecked(theme.isGrabMouse);
     ui->checkBox_sysAudio->setChecked(theme.isSysAudio);
     slot_sysAudioOnly(theme.isSysAudio);
+    m_soundChoice->apply(theme);
     // The mode comes last: the system-sound switch above enables the audio controls, which a
     // video-only mode has to take back.
     const int mode = qBound(0, theme.model, ui->cb_recordMode->count() - 1);
@@ -131,6 +133,7 @@ void ZMAVRecorderMenu::readThemeFromPanel(ZMConfigUser* user) const
     user->isAutoJump = ui->checkBox_autoFrame->isChecked();
     user->isGrabMouse = ui->checkBox_mouse->isChecked();
     user->isSysAudio = ui->checkBox_sysAudio->isChecked();
+    m_soundChoice->read(user);
     user->isTimerEnable = m_timerBox.widget->isTimerEnable();
     user->timerStopSec = m_timerBox.widget->stopSec();
     user->timerDelaySec = m_timerBox.widget->delay();

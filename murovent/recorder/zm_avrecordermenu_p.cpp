@@ -113,6 +113,8 @@ QString ZMAVRecorderMenuPrivate::failure(const QString& reason) const
     const QRect& area = m_settings.area;
     switch (m_session.failedStage()) {
     case ZMRecordingSession::Stage::Sound:
+        if (m_settings.sound == ZMRecordingSettings::Sound::MicrophoneAndSystemSound)
+            return tr("无法同时录制麦克风和系统声音, 请检查声卡设备,\n或取消 \"同时录制麦克风\".\n%1").arg(reason);
         if (m_settings.sound == ZMRecordingSettings::Sound::SystemSound)
             return tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.\n%1").arg(reason);
         return tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.\n%1").arg(reason);
@@ -163,15 +165,17 @@ QString ZMAVRecorderMenuPrivate::lostScreen() const
 void ZMAVRecorderMenuPrivate::onEvent(ZMRecordingSession::Event event, double, const QString& reason)
 {
     using Event = ZMRecordingSession::Event;
+    // In a mix the other input goes on.
+    const bool mixed = m_settings.sound == ZMRecordingSettings::Sound::MicrophoneAndSystemSound;
     switch (event) {
     case Event::ScreenLost:
         emit screenLost(lostScreen());
         break;
     case Event::MicrophoneLost:
-        emit incident(tr("麦克风已断开, 之后录制的是静音."));
+        emit incident(mixed ? tr("麦克风已断开, 之后只录制系统声音.") : tr("麦克风已断开, 之后录制的是静音."));
         break;
     case Event::SystemSoundLost:
-        emit incident(tr("系统声音已断开, 之后录制的是静音."));
+        emit incident(mixed ? tr("系统声音已断开, 之后只录制麦克风.") : tr("系统声音已断开, 之后录制的是静音."));
         break;
     case Event::WriteError:
         emit incident(tr("录制文件写入出错: %1").arg(reason));

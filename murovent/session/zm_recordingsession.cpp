@@ -97,7 +97,10 @@ void ZMRecordingSession::describe()
     m_info.SampleFormat = SF_S16;
     m_info.audioSampleRate = s.sampleRate;
     m_info.channels = s.channels;
-    m_info.audioFrom = s.sound == ZMRecordingSettings::Sound::SystemSound ? 1 : 0;
+    // 2: both mixed, a value the description gains for them.
+    m_info.audioFrom = s.sound == ZMRecordingSettings::Sound::SystemSound               ? 1
+                       : s.sound == ZMRecordingSettings::Sound::MicrophoneAndSystemSound ? 2
+                                                                                         : 0;
     m_info.has_audio_video = s.streams;
     for (const ZMRecordingSettings::Mark& mark : s.marks) {
         void*& picture = mark.text ? m_info.waterText : m_info.waterImage;
@@ -112,11 +115,23 @@ void ZMRecordingSession::describe()
 bool ZMRecordingSession::prepareSound(QString* error)
 {
     ZMSoundRequest request;
-    request.kind = m_settings.sound == ZMRecordingSettings::Sound::SystemSound ? ZMSoundRequest::SystemSound
-                                                                              : ZMSoundRequest::Microphone;
+    switch (m_settings.sound) {
+    case ZMRecordingSettings::Sound::SystemSound:
+        request.kind = ZMSoundRequest::SystemSound;
+        break;
+    case ZMRecordingSettings::Sound::MicrophoneAndSystemSound:
+        request.kind = ZMSoundRequest::MicrophoneAndSystemSound;
+        break;
+    default:
+        request.kind = ZMSoundRequest::Microphone;
+    }
+    request.microphoneDevice = m_settings.microphoneDevice;
+    request.systemSoundDevice = m_settings.systemSoundDevice;
     request.sampleRate = m_settings.sampleRate;
     request.channels = m_settings.channels;
     request.sampleBits = m_info.sampleSz();
+    if ((m_settings.streams & ZM_VIDEO) && m_settings.fps > 0)
+        request.pictureLag = 0.5 / m_settings.fps;
     m_sound = ZMSoundSource::create(request, error);
     if (!m_sound)
         return false;
@@ -277,10 +292,11 @@ void ZMRecordingSession::watch()
 {
     if (m_screen && m_screen->lost())
         report(Event::ScreenLost, m_screen->lostReason());
-    if (m_sound && m_sound->lost())
-        report(m_settings.sound == ZMRecordingSettings::Sound::SystemSound ? Event::SystemSoundLost
-                                                                           : Event::MicrophoneLost,
-               m_sound->errorString());
+    const int lost = m_sound ? m_sound->lostInputs() : 0;
+    if (lost & ZMSoundSource::MicrophoneInput)
+        report(Event::MicrophoneLost, m_sound->errorString());
+    if (lost & ZMSoundSource::SystemSoundInput)
+        report(Event::SystemSoundLost, m_sound->errorString());
     if (ZMAV_GetWriteFailures(nullptr, nullptr) > 0)
         report(Event::WriteError, libraryError());
 }

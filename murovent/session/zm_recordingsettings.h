@@ -20,7 +20,8 @@ struct ZMRecordingSettings
         QPoint position;   // of its top-left corner in the recorded picture
         bool text = false; // a rendered text mark rather than a picture
     };
-    enum class Sound { None, Microphone, SystemSound };
+    // Both: the microphone and the system sound mixed (48000 Hz, 2 channels).
+    enum class Sound { None, Microphone, SystemSound, MicrophoneAndSystemSound };
 
     int streams = ZM_AUDIO_VIDEO;         // ZM_AUDIO, ZM_VIDEO or both
     // Pictures.
@@ -41,6 +42,9 @@ struct ZMRecordingSettings
     Sound sound = Sound::Microphone;
     int sampleRate = 44100;               // for the microphone; system sound has its own
     int channels = 1;
+    // The sound server's names of the devices (see ZMSoundDevices); empty: the default ones.
+    QByteArray microphoneDevice;          // an input
+    QByteArray systemSoundDevice;         // an output, whose monitor is recorded
     // The file: its path as bytes, exactly as the file system will see them.
     QByteArray outputPath;
 };

@@ -12,6 +12,10 @@
 #include <csignal>
 #include <cstdio>
 
+#ifdef ZM_SYSTEM_SOUND
+#include <capture/zm_sounddevices.h>
+#endif
+
 namespace {
 
 void onSignal(int)
@@ -44,6 +48,33 @@ int listMonitors(const QString& display)
     return 0;
 }
 
+#ifdef ZM_SYSTEM_SOUND
+void printDevices(const char* title, const std::vector<ZMSoundDevice>& devices, const QByteArray& fallback)
+{
+    std::printf("%s\n", title);
+    for (const ZMSoundDevice& device : devices)
+        std::printf("  %-30s %s%s\n", device.name.constData(), qPrintable(device.description),
+                    device.name == fallback ? " (default)" : "");
+    if (devices.empty())
+        std::printf("  (none)\n");
+}
+
+// Exit status 0 when listed, 1 when the sound server cannot be asked.
+int listAudioDevices(const QString& program)
+{
+    ZMSoundDevices devices;
+    QString error;
+    if (!devices.query(&error)) {
+        std::fprintf(stderr, "%s: cannot list the sound devices: %s\n", qPrintable(program), qPrintable(error));
+        return 1;
+    }
+    printDevices("Microphones (--mic-device NAME):", devices.inputs(), devices.defaultInput());
+    printDevices("Outputs, whose sound --audio system records (--system-device SINK):", devices.outputs(),
+                 devices.defaultOutput());
+    return 0;
+}
+#endif
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -60,6 +91,10 @@ int main(int argc, char** argv)
         return 0;
     case ZMRecordOptions::ListMonitors:
         return listMonitors(options.display);
+    case ZMRecordOptions::ListAudioDevices:
+#ifdef ZM_SYSTEM_SOUND
+        return listAudioDevices(program);
+#endif
     case ZMRecordOptions::Invalid:
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", qPrintable(program), qPrintable(error),
                      qPrintable(program));

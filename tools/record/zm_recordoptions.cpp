@@ -75,6 +75,8 @@ bool setAudio(ZMRecordOptions& o, const QString& value)
 #ifdef ZM_SYSTEM_SOUND
     else if (value == QLatin1String("system"))
         o.audio = ZMRecordOptions::SystemSound;
+    else if (value == QLatin1String("mic+system"))
+        o.audio = ZMRecordOptions::MicrophoneAndSystemSound;
 #endif
     else
         return false;
@@ -85,7 +87,17 @@ bool setRate(ZMRecordOptions& o, const QString& value)
 {
     o.rate = value.toInt();
     o.rateGiven = true;
-    return o.rate == 8000 || o.rate == 11025 || o.rate == 22050 || o.rate == 44100;
+    return o.rate == 8000 || o.rate == 11025 || o.rate == 22050 || o.rate == 44100 || o.rate == 48000;
+}
+
+bool usesMicrophone(const ZMRecordOptions& o)
+{
+    return o.audio == ZMRecordOptions::Microphone || o.audio == ZMRecordOptions::MicrophoneAndSystemSound;
+}
+
+bool usesSystemSound(const ZMRecordOptions& o)
+{
+    return o.audio == ZMRecordOptions::SystemSound || o.audio == ZMRecordOptions::MicrophoneAndSystemSound;
 }
 
 // One source of pictures at a time; following the pointer takes its size from --area.
@@ -106,10 +118,14 @@ QString sourceConflict(const ZMRecordOptions& o)
 QString audioConflict(const ZMRecordOptions& o)
 {
     if (o.audioOnly && o.audio == ZMRecordOptions::NoAudio)
-        return QStringLiteral("--audio-only needs --audio mic or --audio system");
+        return QStringLiteral("--audio-only needs --audio mic, system or mic+system");
     if (o.rateGiven && o.audio != ZMRecordOptions::Microphone)
-        return QStringLiteral("--rate is for the microphone (--audio mic); system sound is always "
-                              "48000 Hz, 2 channels");
+        return QStringLiteral("--rate is for the microphone alone (--audio mic); system sound and the "
+                              "mix are always 48000 Hz, 2 channels");
+    if (!o.micDevice.isEmpty() && !usesMicrophone(o))
+        return QStringLiteral("--mic-device needs --audio mic or --audio mic+system");
+    if (!o.systemDevice.isEmpty() && !usesSystemSound(o))
+        return QStringLiteral("--system-device needs --audio system or --audio mic+system");
     if (o.audioOnly && !o.marks.empty())
         return QStringLiteral("--watermark needs pictures; it cannot go with --audio-only");
     return QString();
@@ -154,15 +170,28 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
                                    "recorded area; may be given more than once, later marks are\n"
                                    "drawn over earlier ones", addMark},
 #ifdef ZM_SYSTEM_SOUND
-        {"--audio", "mic|system", "record sound too: the microphone (the default input) or the\n"
-                                  "system's own sound (what the default output plays); none,\n"
-                                  "the default, records no sound", setAudio},
+        {"--audio", "SOUND", "record sound too: mic, the microphone (the default input);\n"
+                             "system, the system's own sound (what the default output\n"
+                             "plays); mic+system, both mixed; none, the default, records\n"
+                             "no sound", setAudio},
+        {"--mic-device", "NAME", "the microphone to record: an input named as\n"
+                                 "--list-audio-devices shows (default: the default input)",
+         [](ZMRecordOptions& o, const QString& v) { o.micDevice = v; return !v.isEmpty(); }},
+        {"--system-device", "SINK", "the output whose sound is recorded, named as\n"
+                                    "--list-audio-devices shows (default: the default output)",
+         [](ZMRecordOptions& o, const QString& v) { o.systemDevice = v; return !v.isEmpty(); }},
+        {"--list-audio-devices", nullptr, "list the sound server's microphones and outputs, then exit",
+         [](ZMRecordOptions& o, const QString&) { return o.listDevices = true; }},
 #else
         {"--audio", "mic", "record sound too: the microphone (the default input); none,\n"
                            "the default, records no sound", setAudio},
+        {"--mic-device", "NAME", "the microphone to record, by the sound server's name\n"
+                                 "(default: the default input)",
+         [](ZMRecordOptions& o, const QString& v) { o.micDevice = v; return !v.isEmpty(); }},
 #endif
-        {"--rate", "N", "microphone samples per second: 8000, 11025, 22050 or 44100\n"
-                        "(default: 44100); system sound is always 48000 Hz, 2 channels", setRate},
+        {"--rate", "N", "microphone samples per second: 8000, 11025, 22050, 44100 or 48000\n"
+                        "(default: 44100); system sound and the mix are always 48000 Hz,\n"
+                        "2 channels", setRate},
         {"--audio-only", nullptr, "record the sound alone, without pictures (needs --audio)",
          [](ZMRecordOptions& o, const QString&) { return o.audioOnly = true; }},
         {"--overwrite", nullptr, "replace OUTPUT if it exists (default: refuse)",
@@ -228,6 +257,8 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QList<QByteArray>& rawArgum
     }
     if (listMonitors)
         return ListMonitors;
+    if (listDevices)
+        return ListAudioDevices;
     if (output.isEmpty()) {
         *error = QStringLiteral("no output file given");
         return Invalid;

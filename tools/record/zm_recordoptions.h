@@ -35,13 +35,16 @@ struct ZMRecordOptions
     std::vector<Mark> marks;
     QString output;        // for messages; not every name is valid UTF-8
     QByteArray outputPath; // the output file's name as given, byte for byte
-    enum Audio { NoAudio, Microphone, SystemSound };
+    enum Audio { NoAudio, Microphone, SystemSound, MicrophoneAndSystemSound };
     Audio audio = NoAudio;
     int rate = 44100;      // microphone samples per second
     bool rateGiven = false;
     bool audioOnly = false;
+    QString micDevice;     // the sound server's names; empty: the default devices
+    QString systemDevice;
+    bool listDevices = false;
 
-    enum Result { Run, ShowHelp, ListMonitors, Invalid };
+    enum Result { Run, ShowHelp, ListMonitors, ListAudioDevices, Invalid };
     // The arguments as the program received them (without the program's name). On Invalid,
     // `error` says what is wrong.
     Result parse(const QList<QByteArray>& arguments, QString* error);

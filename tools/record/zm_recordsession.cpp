@@ -10,6 +10,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifdef ZM_SYSTEM_SOUND
+#include <capture/zm_sounddevices.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -36,6 +40,30 @@ QString sizeText(qint64 bytes)
     if (bytes < 1048576)
         return QStringLiteral("%1 KiB").arg(bytes / 1024.0, 0, 'f', 0);
     return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 1);
+}
+
+ZMRecordingSettings::Sound soundOf(ZMRecordOptions::Audio audio)
+{
+    switch (audio) {
+    case ZMRecordOptions::SystemSound:
+        return ZMRecordingSettings::Sound::SystemSound;
+    case ZMRecordOptions::MicrophoneAndSystemSound:
+        return ZMRecordingSettings::Sound::MicrophoneAndSystemSound;
+    default:
+        return ZMRecordingSettings::Sound::Microphone;
+    }
+}
+
+const char* soundName(ZMRecordOptions::Audio audio)
+{
+    switch (audio) {
+    case ZMRecordOptions::SystemSound:
+        return "system sound";
+    case ZMRecordOptions::MicrophoneAndSystemSound:
+        return "microphone and system sound";
+    default:
+        return "microphone";
+    }
 }
 
 // By the name's bytes: it need not be valid UTF-8.
@@ -84,10 +112,13 @@ bool ZMRecordSession::prepare(QString* error)
         std::fprintf(stderr, "murovent-record: click the window to record (another button cancels)\n");
     settings.fps = m_options.fps;
     settings.cursor = m_options.cursor;
-    settings.sound = m_options.audio == ZMRecordOptions::SystemSound ? ZMRecordingSettings::Sound::SystemSound
-                                                                    : ZMRecordingSettings::Sound::Microphone;
+    settings.sound = soundOf(m_options.audio);
     settings.sampleRate = m_options.rate;
     settings.channels = 2;
+    settings.microphoneDevice = m_options.micDevice.toUtf8();
+    settings.systemSoundDevice = m_options.systemDevice.toUtf8();
+    if (!checkDevices(error))
+        return false;
     settings.outputPath = m_options.outputPath;
     if (m_session.prepare(settings, error)) {
         warnAboutMarks();
@@ -99,6 +130,34 @@ bool ZMRecordSession::prepare(QString* error)
     // The portal's answers come from the desktop, not from the arguments.
     m_failureStatus = m_session.failedStage() == ZMRecordingSession::Stage::Screen && usesPortal() ? 1 : 2;
     return false;
+}
+
+// Devices named on the command line are looked up first, so that a wrong name is told in the
+// command line's words.
+bool ZMRecordSession::checkDevices(QString* error) const
+{
+#ifdef ZM_SYSTEM_SOUND
+    if (m_options.micDevice.isEmpty() && m_options.systemDevice.isEmpty())
+        return true;
+    ZMSoundDevices devices;
+    if (!devices.query(error)) {
+        *error = QStringLiteral("cannot record sound: %1").arg(*error);
+        return false;
+    }
+    const QByteArray mic = m_options.micDevice.toUtf8(), output = m_options.systemDevice.toUtf8();
+    if (!mic.isEmpty() && !devices.hasInput(mic)) {
+        *error = QStringLiteral("no microphone named %1 (see --list-audio-devices)").arg(m_options.micDevice);
+        return false;
+    }
+    if (!output.isEmpty() && !devices.hasOutput(output)) {
+        *error = QStringLiteral("no output named %1 (see --list-audio-devices)").arg(m_options.systemDevice);
+        return false;
+    }
+    return true;
+#else
+    Q_UNUSED(error);
+    return true;
+#endif
 }
 
 bool ZMRecordSession::usesPortal() const
@@ -329,7 +388,7 @@ void ZMRecordSession::printSummary() const
     if (info.has_audio_video & ZM_AUDIO)
         std::fprintf(stderr, "  audio  %s, %d Hz, %d channels: chunks refused %d (the encoder's "
                              "queue was full)\n",
-                     m_options.audio == ZMRecordOptions::SystemSound ? "system sound" : "microphone",
+                     soundName(m_options.audio),
                      info.audioSampleRate, info.channels, figures.audioChunksRefused);
     for (const QString& incident : m_incidents)
         std::fprintf(stderr, "  note   %s\n", qPrintable(incident));

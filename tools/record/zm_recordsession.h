@@ -40,6 +40,7 @@ private:
     QString readToken() const;
     void storeToken(const QString& previous) const;
     bool checkArea(QString* error) const;
+    bool checkDevices(QString* error) const;
     bool checkOutput(QString* error) const;
     bool loadMarks(ZMRecordingSettings* settings, QString* error) const;
     void warnAboutMarks() const;

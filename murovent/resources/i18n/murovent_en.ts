@@ -170,6 +170,42 @@ please try another one!</translation>
         <source>水印尺寸大于录制选区，请更换小尺寸水印!</source>
         <translation>The watermark is larger than the recording area, please choose a smaller one!</translation>
     </message>
+    <message>
+        <source>设置文件 %1 不是普通文件, 无法读取, 也不会被覆盖; 已使用内置主题.</source>
+        <translation>The settings file %1 is not a regular file: it was not read and will not be overwritten; the built-in themes are used.</translation>
+    </message>
+    <message>
+        <source>无法读取设置文件 %1 (%2); 已使用内置主题, 原文件保持不变.</source>
+        <translation>The settings file %1 cannot be read (%2); the built-in themes are used and the file is left as it is.</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 已损坏, 已从中恢复 %2 个主题.</source>
+        <translation>The settings file %1 is damaged; %2 themes were recovered from it.</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 已损坏, 已换成内置主题.</source>
+        <translation>The settings file %1 is damaged; the built-in themes are used instead.</translation>
+    </message>
+    <message>
+        <source>设置文件 %1 中有无法识别的字符, 部分主题名可能显示不正确.</source>
+        <translation>The settings file %1 holds characters that could not be read; some theme names may look wrong.</translation>
+    </message>
+    <message>
+        <source>原文件无法备份, 将保持不变, 不会被覆盖.</source>
+        <translation>The original could not be backed up; it is left as it is and will not be overwritten.</translation>
+    </message>
+    <message>
+        <source>原文件已保存为 %1.</source>
+        <translation>The original is kept as %1.</translation>
+    </message>
+    <message>
+        <source>无法在文件夹 %1 中保存设置, 本次对主题的修改不会被保存.</source>
+        <translation>Settings cannot be saved in the folder %1; changes to the themes will not be kept this time.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
 </context>
 <context>
     <name>RectSelector</name>
@@ -717,6 +753,14 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <translation>The system sound went away; silence is recorded from now on.</translation>
     </message>
     <message>
+        <source>麦克风已断开, 之后只录制系统声音.</source>
+        <translation>The microphone went away; from now on only the system sound is recorded.</translation>
+    </message>
+    <message>
+        <source>系统声音已断开, 之后只录制麦克风.</source>
+        <translation>The system sound went away; from now on only the microphone is recorded.</translation>
+    </message>
+    <message>
         <source>录制文件写入出错: %1</source>
         <translation>The recording file could not be written: %1</translation>
     </message>
@@ -727,6 +771,14 @@ Please check the microphone, or choose &quot;Video only&quot;.
     <message>
         <source>录制的显示器已断开或已改变, 录制已停止并保存.</source>
         <translation>The recorded monitor went away or changed; the recording has stopped and is saved.</translation>
+    </message>
+    <message>
+        <source>无法同时录制麦克风和系统声音, 请检查声卡设备,
+或取消 &quot;同时录制麦克风&quot;.
+%1</source>
+        <translation>The microphone and the system sound cannot be recorded together. Please check the sound card,
+or clear &quot;Also the microphone&quot;.
+%1</translation>
     </message>
 </context>
 <context>
@@ -825,6 +877,10 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <source>无法打开麦克风（错误 %1）。</source>
         <translation>The microphone cannot be opened (error %1).</translation>
     </message>
+    <message>
+        <source>找不到名为“%1”的麦克风。</source>
+        <translation>There is no microphone named &quot;%1&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>ZMMonitorChoice</name>
@@ -858,6 +914,64 @@ Please check the microphone, or choose &quot;Video only&quot;.
     <message>
         <source>打开文件夹</source>
         <translation>Open folder</translation>
+    </message>
+</context>
+<context>
+    <name>ZMSoundChoice</name>
+    <message>
+        <source>同时录制麦克风</source>
+        <translation>Also the microphone</translation>
+    </message>
+    <message>
+        <source>同时录制麦克风和系统声音, 混合为一条声轨</source>
+        <translation>Record the microphone together with the system sound, mixed into one track</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>选择麦克风和系统声音的设备</source>
+        <translation>Choose the devices of the microphone and the system sound</translation>
+    </message>
+    <message>
+        <source>麦克风</source>
+        <translation>Microphone</translation>
+    </message>
+    <message>
+        <source>系统声音 (输出设备)</source>
+        <translation>System sound (output device)</translation>
+    </message>
+    <message>
+        <source>默认设备</source>
+        <translation>Default device</translation>
+    </message>
+    <message>
+        <source>%1 (未连接)</source>
+        <translation>%1 (not connected)</translation>
+    </message>
+</context>
+<context>
+    <name>ZMSoundDevices</name>
+    <message>
+        <source>无法连接声音服务器</source>
+        <translation>Cannot connect to the sound server</translation>
+    </message>
+    <message>
+        <source>无法查询声音服务器的设备</source>
+        <translation>Cannot ask the sound server for its devices</translation>
+    </message>
+    <message>
+        <source>%1：服务器没有应答。</source>
+        <translation>%1: the server does not answer.</translation>
+    </message>
+    <message>
+        <source>声音服务器没有名为“%1”的录音设备（麦克风）。</source>
+        <translation>The sound server has no recording device (microphone) named &quot;%1&quot;.</translation>
+    </message>
+    <message>
+        <source>声音服务器没有名为“%1”的输出设备，无法录制它的系统声音。</source>
+        <translation>The sound server has no output device named &quot;%1&quot;; its system sound cannot be recorded.</translation>
     </message>
 </context>
 <context>

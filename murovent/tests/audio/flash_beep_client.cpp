@@ -22,8 +22,8 @@ double since(Clock::time_point t0)
 
 }  // namespace
 
-FlashBeepClient::FlashBeepClient(std::vector<double> instants, int beepHz)
-    : m_instants(std::move(instants)), m_beepHz(beepHz)
+FlashBeepClient::FlashBeepClient(std::vector<double> instants, int beepHz, std::string sink)
+    : m_instants(std::move(instants)), m_beepHz(beepHz), m_sink(std::move(sink))
 {
 }
 
@@ -61,8 +61,8 @@ bool FlashBeepClient::start()
     attr.minreq = uint32_t(-1);
     attr.fragsize = uint32_t(-1);
     int error = 0;
-    m_pulse = pa_simple_new(nullptr, "flash-beep", PA_STREAM_PLAYBACK, nullptr, "beeps", &format,
-                            nullptr, &attr, &error);
+    m_pulse = pa_simple_new(nullptr, "flash-beep", PA_STREAM_PLAYBACK, m_sink.empty() ? nullptr : m_sink.c_str(),
+                            "beeps", &format, nullptr, &attr, &error);
     if (!m_pulse)
         return false;
     m_thread = std::thread(&FlashBeepClient::run, this);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,8 +13,9 @@
 class FlashBeepClient
 {
 public:
-    // `instants`: seconds after start(); the screen stays white and the beep sounds for 150 ms.
-    explicit FlashBeepClient(std::vector<double> instants, int beepHz = 1000);
+    // `instants`: seconds after start(); the screen stays white and the beep sounds for 150 ms,
+    // played into `sink` (empty: the default output).
+    explicit FlashBeepClient(std::vector<double> instants, int beepHz = 1000, std::string sink = {});
     ~FlashBeepClient();
 
     bool start();        // false when the X display or the sound server cannot be opened
@@ -25,6 +27,7 @@ private:
 
     std::vector<double> m_instants;
     int m_beepHz;
+    std::string m_sink;
     std::thread m_thread;
     std::atomic<bool> m_done{false};
     std::atomic<bool> m_quit{false};

@@ -30,16 +30,14 @@ bool listen(const char* bytes, int count)
     return true;
 }
 
-bool create(Source source, int* rate, int* channels, int* bits)
-{
-#ifdef ZM_SYSTEM_SOUND
-    if (source == Source::SystemSound)
-        return Capture_CreateSysAudio(rate, channels, bits);
-#endif
-    return source == Source::Microphone && Capture_CreateMicAudio(rate, channels, bits);
-}
-
 }  // namespace
+
+ZMSoundRequest requestFor(Source source)
+{
+    ZMSoundRequest request;
+    request.kind = source == Source::SystemSound ? ZMSoundRequest::SystemSound : ZMSoundRequest::Microphone;
+    return request;
+}
 
 ZM_MovieInfo audioOnlyMovie(const std::string& path, int sampleRate, int channels)
 {
@@ -53,14 +51,22 @@ ZM_MovieInfo audioOnlyMovie(const std::string& path, int sampleRate, int channel
 
 bool openRecording(Source source, ZM_MovieInfo& info, std::string& error)
 {
-    int rate = info.audioSampleRate, channels = info.channels, bits = info.sampleSz();
-    if (!create(source, &rate, &channels, &bits)) {
+    return openRecording(requestFor(source), info, error);
+}
+
+bool openRecording(ZMSoundRequest request, ZM_MovieInfo& info, std::string& error)
+{
+    request.sampleRate = info.audioSampleRate;
+    request.channels = info.channels;
+    request.sampleBits = info.sampleSz();
+    int rate = 0, channels = 0, bits = 0;
+    if (!Capture_CreateAudio(request, &rate, &channels, &bits)) {
         error = Capture_AudioError().toStdString();
         return false;
     }
     info.audioSampleRate = rate;
     info.channels = channels;
-    info.audioFrom = source == Source::SystemSound ? 1 : 0;
+    info.audioFrom = request.kind == ZMSoundRequest::Microphone ? 0 : 1;
     Capture_SetAudioCallback(&toLibrary);
     if (!ZMAV_init(nullptr, nullptr, nullptr, info)) {
         Capture_StopAudio();
@@ -84,8 +90,16 @@ void stopRecording()
 
 bool warmUp(Source source, int ms)
 {
-    int rate = 48000, channels = 2, bits = 16;
-    if (!create(source, &rate, &channels, &bits))
+    return warmUp(requestFor(source), ms);
+}
+
+bool warmUp(const ZMSoundRequest& wanted, int ms)
+{
+    ZMSoundRequest request = wanted;
+    request.sampleRate = 48000;
+    request.channels = 2;
+    int rate, channels, bits;
+    if (!Capture_CreateAudio(request, &rate, &channels, &bits))
         return false;
     g_heard = false;
     Capture_SetAudioCallback(&listen);

@@ -5,10 +5,13 @@
 
 #include <zmav/zm_movie_info.h>
 
+#include "zm_soundsource.h"
+
 // Records through the capture facade into the library, the way the recorder does.
 namespace audiotest {
 
 enum class Source { Microphone, SystemSound };
+ZMSoundRequest requestFor(Source source);
 
 // Movie description for an audio-only recording into `path`.
 ZM_MovieInfo audioOnlyMovie(const std::string& path, int sampleRate, int channels);
@@ -16,6 +19,8 @@ ZM_MovieInfo audioOnlyMovie(const std::string& path, int sampleRate, int channel
 // Creates the audio source, writes the format it records back into `info`, binds it to the
 // library and opens the library. False (with `error`) when any step fails.
 bool openRecording(Source source, ZM_MovieInfo& info, std::string& error);
+// The same for any request (its rate and channels are taken from `info`).
+bool openRecording(ZMSoundRequest request, ZM_MovieInfo& info, std::string& error);
 
 // Starts the library, then the audio source; the wall time of the start is taken between them.
 bool startRecording();
@@ -25,5 +30,6 @@ void stopRecording();
 // Records with the source alone until it hears sound, then `ms` longer, so the test server's
 // monitors are flowing before a timed recording begins.
 bool warmUp(Source source, int ms);
+bool warmUp(const ZMSoundRequest& request, int ms);
 
 }  // namespace audiotest

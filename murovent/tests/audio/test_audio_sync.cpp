@@ -25,6 +25,10 @@ constexpr int Fps = 30;
 // as offsets well beyond these bounds.
 constexpr double MaxMedianOffset = 0.045;
 constexpr double MaxOffset = 0.08;
+// The mix places each input's sound by when it arrived: on the median, its beeps lie at most
+// this far behind or ahead of their flashes (frame slots scatter single ones by a slot).
+constexpr double MaxMixedLag = 0.045;
+constexpr double MaxMixedLead = 0.020;
 
 bool videoToLibrary(const char* bytes, int count)
 {
@@ -32,8 +36,9 @@ bool videoToLibrary(const char* bytes, int count)
                                  count) != 0;
 }
 
-// Opens a recording of the top-left 640x360 pixels with system sound, in the recorder's order.
-void openAv(const std::string& path)
+// Opens a recording of the top-left 640x360 pixels with system sound (or another request), in
+// the recorder's order.
+void openAv(const std::string& path, const ZMSoundRequest& request = requestFor(Source::SystemSound))
 {
     ZM_MovieInfo info = audioOnlyMovie(path, 48000, 2);
     info.has_audio_video = ZM_AUDIO_VIDEO;
@@ -46,7 +51,7 @@ void openAv(const std::string& path)
     ASSERT_TRUE(Capture_CreateScreen(0, 0, info.width, info.height, Fps, false));
     Capture_SetVideoCallback(&videoToLibrary);
     std::string error;
-    ASSERT_TRUE(openRecording(Source::SystemSound, info, error)) << error;
+    ASSERT_TRUE(openRecording(request, info, error)) << error;
 }
 
 void startAv()
@@ -133,4 +138,33 @@ TEST(AudioVideoSync, PauseLeavesNoGapAndKeepsSync)
     const mp4probe::Mp4Info info = mp4probe::probeMp4(path);
     ASSERT_TRUE(info.ok) << info.error;
     EXPECT_NEAR(info.duration, wall - 1.0, 0.4);
+}
+
+// The microphone and the system sound mixed, each kept on the wall clock: a beep played into the
+// output (the system sound), and one played into the microphone's sink, lie on their flashes,
+// never noticeably ahead of them.
+TEST(AudioVideoSync, MixedBeepsOfEitherInputLieOnTheirFlashes)
+{
+    ZMSoundRequest mix;
+    mix.kind = ZMSoundRequest::MicrophoneAndSystemSound;
+    for (const char* sink : {"rec", "micsink"}) {
+        SCOPED_TRACE(sink);
+        const std::string path = tempPath(std::string("mixed-") + sink + ".mp4");
+        FlashBeepClient client({2.5, 3.3, 4.1, 4.9}, 1000, sink);
+        ASSERT_TRUE(client.start());
+        openAv(path, mix);
+        startAv();
+        ASSERT_TRUE(waitUntil([&] { return client.done(); }, 15000));
+        spin(300);
+        stopAv();
+
+        const avmeasure::Offsets m = avmeasure::measure(path);
+        ASSERT_TRUE(m.error.empty()) << m.error;
+        report(sink == std::string("rec") ? "mixed, system sound" : "mixed, microphone", m);
+        EXPECT_EQ(m.flashes.size(), 4u);
+        ASSERT_EQ(m.offsets.size(), 4u);
+        EXPECT_LE(m.median(), MaxMixedLag);
+        EXPECT_GE(m.median(), -MaxMixedLead) << "the sound ahead of the picture";
+        EXPECT_LE(m.worst(), MaxOffset);
+    }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // murovent-record's sound options: the file holds the sound asked for, in the format asked
-// for, and impossible combinations are refused before anything is created.
+// for, from the devices asked for, and impossible combinations and unknown devices are refused
+// before anything is created.
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -94,16 +95,52 @@ TEST(RecordAudioLost, SystemSoundLossIsToldAndRepeatedInTheSummary)
 }
 #endif
 
+#ifdef ZM_SYSTEM_SOUND
+TEST(RecordAudioOptions, NamedDevicesMixedAndListed)
+{
+    QProcess list;
+    list.start(QString::fromStdString(g_recorder), {"--list-audio-devices"});
+    ASSERT_TRUE(list.waitForFinished(10000));
+    EXPECT_EQ(list.exitCode(), 0);
+    const QString listed = QString::fromUtf8(list.readAllStandardOutput());
+    for (const char* name : {"vmic ", "vmic2 ", "rec ", "rec2 ", "micsink ", "micsink2 "})
+        EXPECT_TRUE(listed.contains(QLatin1String(name))) << name << " not in\n" << listed.toStdString();
+
+    TonePlayer mic, output;
+    mic.start(700, 60, 0.5, "micsink2");
+    output.start(1500, 60, 0.5, "rec2");
+    const QString path = QString::fromStdString(tempPath("mix-named.mp4"));
+    const Outcome run = record({"--audio", "mic+system", "--mic-device", "vmic2", "--system-device", "rec2",
+                                "--audio-only", "--duration", "4", path});
+    ASSERT_EQ(run.status, 0) << run.errors.toStdString();
+    const mp4probe::DecodedAudio sound = mp4probe::decodeAudio(path.toStdString());
+    ASSERT_TRUE(sound.ok) << sound.error;
+    EXPECT_EQ(sound.sampleRate, 48000);
+    ASSERT_EQ(sound.channels, 2);
+    // The idle outputs of a fresh server take a moment to flow: the last second holds both.
+    const std::vector<float> left = tone::channelOf(sound.samples, 2, 0);
+    EXPECT_GT(tone::amplitudeNear(left, 48000, 700, left.size() - 48000), 0.2);
+    EXPECT_GT(tone::amplitudeNear(left, 48000, 1500, left.size() - 48000), 0.2);
+    EXPECT_LT(tone::amplitudeNear(left, 48000, 1000, left.size() - 48000), 0.01) << "the default microphone";
+}
+#endif
+
 TEST(RecordAudioOptions, ImpossibleCombinationsCreateNothing)
 {
     const QString path = QString::fromStdString(tempPath("refused.mp4"));
     const QList<QStringList> refused = {
         {"--audio-only", path},
-        {"--audio", "mic", "--rate", "48000", path},
+        {"--audio", "mic", "--rate", "96000", path},
         {"--audio", "loud", path},
         {"--audio", "mic", "--audio-only", "--watermark", "x.png@0,0", path},
 #ifdef ZM_SYSTEM_SOUND
         {"--audio", "system", "--rate", "8000", path},
+        {"--audio", "mic+system", "--rate", "48000", path},
+        {"--audio", "system", "--mic-device", "vmic", path},
+        {"--audio", "mic", "--system-device", "rec", path},
+        // Devices the server does not have.
+        {"--audio", "mic+system", "--mic-device", "no-such-mic", "--audio-only", path},
+        {"--audio", "system", "--system-device", "no-such-output", "--audio-only", path},
 #endif
     };
     for (const QStringList& arguments : refused) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The recording session on its own, without the panel or the command line: every mode ends in
-// a file with the asked streams, and a sound server that goes away is reported once while the
-// recording goes on.
+// a file with the asked streams, and a sound server or a mixed input that goes away is reported
+// once while the recording goes on.
 #include <session/zm_recordingsession.h>
 
 #include <QElapsedTimer>
@@ -102,6 +102,32 @@ TEST(Session, RefusalsSayWhatFailed)
 }
 
 #ifdef ZM_SYSTEM_SOUND
+// Before the server is ended below: an input of a mix is unplugged, and that one is reported.
+TEST(Session, MixThatLostItsMicrophoneSaysWhich)
+{
+    TonePlayer mic;
+    mic.start(700, 60, 0.5, "micsink2");
+    ZMRecordingSettings settings = settingsFor(ZM_AUDIO, tempPath("mix-lost.mp4"));
+    settings.sound = ZMRecordingSettings::Sound::MicrophoneAndSystemSound;
+    settings.microphoneDevice = "vmic2";
+    ZMRecordingSession session;
+    QSignalSpy events(&session, &ZMRecordingSession::event);
+    QString error;
+    ASSERT_TRUE(session.prepare(settings, &error)) << error.toStdString();
+    EXPECT_EQ(session.sampleRate(), 48000);
+    EXPECT_EQ(session.channels(), 2);
+    ASSERT_TRUE(session.open(&error) && session.start(&error)) << error.toStdString();
+    spin(500);
+    mic.stop();
+    ASSERT_TRUE(unplug("vmic2"));
+    ASSERT_TRUE(waitUntil([&] { return events.count() > 0; }, 3000));
+    spin(300);
+    session.stop();
+    ASSERT_EQ(events.count(), 1);
+    EXPECT_EQ(events[0][0].value<ZMRecordingSession::Event>(), ZMRecordingSession::Event::MicrophoneLost);
+    EXPECT_TRUE(events[0][2].toString().contains("vmic2")) << events[0][2].toString().toStdString();
+}
+
 TEST(Session, LostSoundServerIsReportedOnceAndTheRecordingGoesOn)
 {
     const std::string path = tempPath("lost.mp4");

@@ -12,17 +12,17 @@
 
 namespace audiotest {
 
-void TonePlayer::start(int hz, double seconds)
+void TonePlayer::start(int hz, double seconds, double volume, const std::string& device)
 {
     startRaw("sox -q -n -t raw -r 48000 -c 2 -e signed -b 16 - synth " + std::to_string(seconds) +
-             " sine " + std::to_string(hz) + " vol 0.5");
+             " sine " + std::to_string(hz) + " vol " + std::to_string(volume), device);
 }
 
-void TonePlayer::startRaw(const std::string& command)
+void TonePlayer::startRaw(const std::string& command, const std::string& device)
 {
     stop();
-    const std::string pipeline = command +
-        " | pacat -p --rate 48000 --channels 2 --format s16le --latency-msec=20 2>/dev/null";
+    const std::string pipeline = command + " | pacat -p" + (device.empty() ? "" : " -d " + device) +
+        " --rate 48000 --channels 2 --format s16le --latency-msec=20 2>/dev/null";
     m_pid = fork();
     if (m_pid == 0) {
         setpgid(0, 0);   // its own group, so stop() ends the whole pipeline
@@ -64,6 +64,13 @@ void killSoundServer()
         std::abort();
     // pulseaudio -k returns before the server has gone; wait until it no longer answers.
     waitUntil([] { return std::system("pactl info >/dev/null 2>&1") != 0; }, 5000);
+}
+
+bool unplug(const std::string& device)
+{
+    const std::string command = "pactl unload-module $(pactl list short modules | grep -E '(sink|source)_name=" +
+                                device + "( |$)' | cut -f1) 2>/dev/null";
+    return std::system(command.c_str()) == 0;
 }
 
 std::string tempPath(const std::string& name)

@@ -13,9 +13,10 @@ class TonePlayer
 {
 public:
     ~TonePlayer() { stop(); }
-    void start(int hz, double seconds = 60);
+    // Into `device` (a sink of the test's server; empty: the default output).
+    void start(int hz, double seconds = 60, double volume = 0.5, const std::string& device = {});
     // Plays `command`'s raw output (48000 Hz, 2 channels, s16le) into the default output.
-    void startRaw(const std::string& command);
+    void startRaw(const std::string& command, const std::string& device = {});
     void stop();
 
 private:
@@ -29,6 +30,9 @@ void spin(int ms);
 
 // Ends the test environment's sound server.
 void killSoundServer();
+// Unloads the module of the test server that made the named sink or source, as if the device
+// were unplugged; false when there is no such module.
+bool unplug(const std::string& device);
 
 // Temporary file path in the test's private folder.
 std::string tempPath(const std::string& name);

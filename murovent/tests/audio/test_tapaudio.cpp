@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // System sound through TapAudio on the test's private sound server: the tone played into the
-// default output comes back from its monitor, at the promised format and pace.
+// default output comes back from its monitor, at the promised format and pace. The server's
+// devices, listed and recorded by name.
 #include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -11,6 +13,7 @@
 #include "tapaudio.h"
 #include "test_support.h"
 #include "tone_analysis.h"
+#include "zm_sounddevices.h"
 
 using namespace audiotest;
 
@@ -110,6 +113,47 @@ TEST(TapAudio, NothingAfterStopAndStartsAgain)
     EXPECT_TRUE(tap.start_record()) << "a second start while recording is harmless";
 }
 
+// The test server's devices, by name and description; its second input recorded by name.
+TEST(TapAudio, ListsTheServersDevicesAndRecordsANamedInput)
+{
+    ZMSoundDevices devices;
+    QString error;
+    ASSERT_TRUE(devices.query(&error)) << error.toStdString();
+    std::vector<QByteArray> inputs, outputs;
+    for (const ZMSoundDevice& d : devices.inputs()) {
+        inputs.push_back(d.name);
+        EXPECT_FALSE(d.description.isEmpty());
+    }
+    for (const ZMSoundDevice& d : devices.outputs())
+        outputs.push_back(d.name);
+    std::sort(inputs.begin(), inputs.end());
+    std::sort(outputs.begin(), outputs.end());
+    EXPECT_EQ(inputs, (std::vector<QByteArray>{"vmic", "vmic2"})) << "monitors are not microphones";
+    EXPECT_EQ(outputs, (std::vector<QByteArray>{"micsink", "micsink2", "rec", "rec2"}));
+    EXPECT_EQ(devices.defaultInput(), "vmic");
+    EXPECT_EQ(devices.defaultOutput(), "rec");
+    EXPECT_TRUE(devices.hasInput("rec2.monitor"));
+    EXPECT_FALSE(devices.hasInput("nothing"));
+
+    TonePlayer player;
+    player.start(700, 60, 0.5, "micsink2");
+    Received got;
+    TapAudio tap;
+    tap.setTarget(TapAudio::Input, "vmic2", 1);
+    tap.registerRecordCallBack(&Received::onData, &got);
+    ASSERT_TRUE(tap.start_record()) << tap.errorString();
+    ASSERT_TRUE(waitUntil([&] { return got.samples() > 48000 * 3; }, 8000));
+    tap.stop_record();
+    std::lock_guard<std::mutex> hold(got.lock);
+    const std::vector<int16_t> last(got.pcm.end() - 48000, got.pcm.end());
+    EXPECT_NEAR(tone::dominantHz(tone::channelOf(last, 1, 0), 48000), 700, 5);
+
+    TapAudio missing;
+    missing.setTarget(TapAudio::OutputMonitor, "no-such-output", 2);
+    EXPECT_FALSE(missing.start_record());
+    EXPECT_NE(missing.errorString().find("no-such-output"), std::string::npos) << missing.errorString();
+}
+
 // Last in this program: it ends the environment's sound server.
 TEST(TapAudio, ServerLostGoesOnWithSilenceAndStopsPromptly)
 {
@@ -122,7 +166,7 @@ TEST(TapAudio, ServerLostGoesOnWithSilenceAndStopsPromptly)
     ASSERT_TRUE(waitUntil([&] { return got.hearing(); }, 8000));
 
     killSoundServer();
-    ASSERT_TRUE(waitUntil([&] { return tap.serverLost(); }, 3000));
+    ASSERT_TRUE(waitUntil([&] { return tap.lost(); }, 3000));
     const long long before = got.bytes;
     QElapsedTimer clock;
     clock.start();
@@ -137,3 +181,4 @@ TEST(TapAudio, ServerLostGoesOnWithSilenceAndStopsPromptly)
     EXPECT_FALSE(tap.start_record());
     EXPECT_FALSE(tap.errorString().empty());
 }
+

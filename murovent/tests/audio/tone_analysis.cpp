@@ -54,6 +54,21 @@ std::vector<float> channelOf(const std::vector<float>& interleaved, int channels
     return out;
 }
 
+double amplitudeNear(const std::vector<float>& mono, int sampleRate, double hz, size_t from, size_t count)
+{
+    const size_t window = size_t(sampleRate / 4);
+    const size_t end = count > mono.size() ? mono.size() : std::min(mono.size(), from + count);
+    double sum = 0;
+    int windows = 0;
+    for (size_t at = from; at + window <= end; at += window, ++windows) {
+        double best = 0;
+        for (double f = hz * 0.99; f <= hz * 1.01; f += 0.5)
+            best = std::max(best, goertzelPower(mono.data() + at, window, f, sampleRate));
+        sum += 2 * std::sqrt(best) / window;
+    }
+    return windows ? sum / windows : 0;
+}
+
 double dominantHz(const std::vector<float>& mono, int sampleRate)
 {
     if (mono.size() < size_t(sampleRate / 10))

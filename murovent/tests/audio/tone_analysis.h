@@ -15,6 +15,11 @@ std::vector<float> channelOf(const std::vector<float>& interleaved, int channels
 // Frequency with the most energy (coarse scan, then refined to about 0.5 Hz), in Hz.
 double dominantHz(const std::vector<float>& mono, int sampleRate);
 
+// Amplitude of the sine near `hz` (within 1 %, as a resampled tone may lie): about 0.5 for a
+// sine at half scale, about 0 where there is none. Averaged over quarter-second windows.
+double amplitudeNear(const std::vector<float>& mono, int sampleRate, double hz, size_t from = 0,
+                     size_t count = SIZE_MAX);
+
 // Root mean square level, 0 for silence, about 0.35 for a sine at half scale.
 double rms(const std::vector<float>& mono, size_t from = 0, size_t count = SIZE_MAX);
 

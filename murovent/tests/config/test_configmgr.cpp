@@ -96,6 +96,36 @@ TEST_F(ConfigStore, SavedFileHasTheExactLayout)
               "<Zolmet>\r\n<Murovent>\r\n<LastUseIdx>0</LastUseIdx>\r\n</Murovent>\r\n</Zolmet>\r\n");
 }
 
+// The mix and the devices are written only where a theme uses them, after the first layout's
+// elements, and a Node without them reads as the defaults whatever the Node before it had.
+TEST_F(ConfigStore, SoundChoiceIsStoredOnlyWhereUsed)
+{
+    ZMConfigMgr mgr;
+    ZMConfigUser* mixed = mgr.addUser("mixed");
+    mixed->isMicWithSysAudio = true;
+    mixed->micDevice = "usb-mic";
+    mixed->sysAudioDevice = "hdmi & speakers";
+    mgr.addUser("plain");
+    ASSERT_TRUE(mgr.save("sound.cfg"));
+    const std::string bytes = readBytes("sound.cfg");
+    EXPECT_NE(bytes.find("<timerStopSec>10</timerStopSec>\r\n<isMicWithSysAudio>1</isMicWithSysAudio>\r\n"
+                         "<micDevice>usb-mic</micDevice>\r\n<sysAudioDevice>hdmi &amp; speakers</sysAudioDevice>"
+                         "\r\n</Node>\r\n<Node>\r\n<theme>plain</theme>"),
+              std::string::npos)
+        << bytes;
+    EXPECT_EQ(bytes.find("isMicWithSysAudio", bytes.find("plain")), std::string::npos);
+
+    ZMConfigMgr back;
+    ASSERT_TRUE(back.load("sound.cfg"));
+    ASSERT_EQ(back.userCount(), 2);
+    EXPECT_TRUE(back.userAt(0)->isMicWithSysAudio);
+    EXPECT_EQ(back.userAt(0)->micDevice, "usb-mic");
+    EXPECT_EQ(back.userAt(0)->sysAudioDevice, "hdmi & speakers");
+    EXPECT_FALSE(back.userAt(1)->isMicWithSysAudio);
+    EXPECT_EQ(back.userAt(1)->micDevice, "");
+    EXPECT_EQ(back.userAt(1)->sysAudioDevice, "");
+}
+
 TEST_F(ConfigStore, NamesAndPathsWithMarkupCharactersRoundTrip)
 {
     const std::string name = "a&b <c> &amp; \"d\" 'e' 中文";

@@ -492,6 +492,25 @@ private slots:
         // A theme that asks for system sound gets it.
         chooseTheme(1);
         QVERIFY(sysAudio->isChecked());
+
+        // The microphone can be mixed in while system sound is on; otherwise the box keeps its
+        // value, and the theme it was set in keeps it.
+        auto* mix = widget<QCheckBox>("checkBox_micWithSys");
+        QVERIFY(mix->isEnabled() && !mix->isChecked());
+        QTest::mouseClick(mix, Qt::LeftButton, Qt::NoModifier, QPoint(6, mix->height() / 2));
+        QVERIFY(mix->isChecked());
+        QTest::mouseClick(sysAudio, Qt::LeftButton, Qt::NoModifier, QPoint(6, sysAudio->height() / 2));
+        QVERIFY(!mix->isEnabled() && mix->isChecked());
+        QTest::mouseClick(sysAudio, Qt::LeftButton, Qt::NoModifier, QPoint(6, sysAudio->height() / 2));
+        QVERIFY(mix->isEnabled() && mix->isChecked());
+        mode->setCurrentIndex(1);
+        QVERIFY(!mix->isEnabled() && mix->isChecked());
+        mode->setCurrentIndex(0);
+        chooseTheme(2);
+        QVERIFY(mix->isEnabled() && !mix->isChecked());
+        QVERIFY(ZMConfigMgr::instance()->findUser(kPresetNames[1].toUtf8().constData())->isMicWithSysAudio);
+        chooseTheme(1);
+        QVERIFY(mix->isChecked());
 #else
         // No system-sound source in this build: the box stays off, whatever theme or mode.
         QVERIFY(!sysAudio->isEnabled() && !sysAudio->isChecked());
