@@ -92,6 +92,18 @@ void ZM_CurrentRecording::setInitError(const std::string& error)
     }
 }
 
+void ZM_CurrentRecording::setChoices(const ZM_EncoderChoices& choices)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_choices = choices;
+}
+
+ZM_EncoderChoices ZM_CurrentRecording::choices()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_choices;
+}
+
 // First out of reach of new capture calls; stopping then releases the calls blocked in the
 // intake, and the recording is deleted once none of them is inside it any more.
 void ZM_CurrentRecording::retire()
