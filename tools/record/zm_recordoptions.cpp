@@ -74,6 +74,22 @@ bool setRate(ZMRecordOptions& o, const QString& value)
     return o.rate == 8000 || o.rate == 11025 || o.rate == 22050 || o.rate == 44100;
 }
 
+bool setQuality(ZMRecordOptions& o, const QString& value)
+{
+    bool ok = false;
+    o.quality = value.toInt(&ok);
+    return ok && o.quality >= 0 && o.quality <= 51;
+}
+
+bool setPreset(ZMRecordOptions& o, const QString& value)
+{
+    static const QStringList offered = {QStringLiteral("ultrafast"), QStringLiteral("superfast"),
+                                        QStringLiteral("veryfast"), QStringLiteral("faster"),
+                                        QStringLiteral("fast"), QStringLiteral("medium")};
+    o.preset = value;
+    return offered.contains(value);
+}
+
 // Combinations that cannot be honoured, found before anything is created.
 QString audioConflict(const ZMRecordOptions& o)
 {
@@ -116,6 +132,12 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
                         "(default: 44100); system sound is always 48000 Hz, 2 channels", setRate},
         {"--audio-only", nullptr, "record the sound alone, without pictures (needs --audio)",
          [](ZMRecordOptions& o, const QString&) { return o.audioOnly = true; }},
+        {"--quality", "CRF", "picture quality as x264's rate factor, 0 (best, largest) to 51\n"
+                             "(smallest); 18 looks lossless, each +6 about halves the size\n"
+                             "(default: the encoder's own, 23)", setQuality},
+        {"--preset", "NAME", "x264's speed preset: ultrafast, superfast, veryfast, faster,\n"
+                             "fast or medium; slower ones give smaller files for more CPU\n"
+                             "(default: ultrafast)", setPreset},
         {"--overwrite", nullptr, "replace OUTPUT if it exists (default: refuse)",
          [](ZMRecordOptions& o, const QString&) { return o.overwrite = true; }},
     };
@@ -182,10 +204,14 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QSt
 QString ZMRecordOptions::helpText(const QString& program)
 {
     QString text = QStringLiteral(
-        "Usage: %1 [OPTION]... OUTPUT.mp4\n"
-        "Records the screen of an X display into OUTPUT.mp4 (H.264, and AAC sound with --audio),\n"
-        "on the same capture and encoding path as the murovent program. Stop with Ctrl+C (or\n"
-        "SIGTERM); the file is always finalised and playable.\n\nOptions:\n").arg(program);
+        "Usage: %1 [OPTION]... OUTPUT.mp4|OUTPUT.mkv\n"
+        "Records the screen of an X display into OUTPUT (MP4 or, for a name ending in .mkv,\n"
+        "Matroska; H.264, and AAC sound with --audio), on the same capture and encoding path as\n"
+        "the murovent program. Stop with Ctrl+C (or SIGTERM or SIGHUP; a signal ignored when the\n"
+        "program starts, as under nohup, stays ignored); the file is then finalised and playable,\n"
+        "and a second signal does not interrupt that. A recording that is interrupted anyhow else\n"
+        "(killed, a crash, a power cut) keeps all but about its last second: it plays as it is.\n"
+        "\nOptions:\n").arg(program);
     for (const Option& option : options()) {
         QString head = QLatin1String(option.name);
         if (option.value)
@@ -202,6 +228,7 @@ QString ZMRecordOptions::helpText(const QString& program)
         "new picture, how many repeated the previous one or stayed empty because capture did not\n"
         "keep up, and how many pictures were still queued when the recording stopped.\n\n"
         "Exit status: 0 recorded; 1 the recording failed or was cut short (the display went\n"
-        "away; what was recorded is kept); 2 bad arguments (nothing was created).\n");
+        "away, or writing failed, e.g. the disk is full; what was recorded is kept and the\n"
+        "system's reason printed); 2 bad arguments (nothing was created).\n");
     return text;
 }

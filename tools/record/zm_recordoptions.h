@@ -30,6 +30,8 @@ struct ZMRecordOptions
     int rate = 44100;      // microphone samples per second
     bool rateGiven = false;
     bool audioOnly = false;
+    int quality = -1;      // x264's rate factor; -1: the encoder's own rate control
+    QString preset = QStringLiteral("ultrafast");
 
     enum Result { Run, ShowHelp, Invalid };
     // On Invalid, `error` says what is wrong.

@@ -172,8 +172,9 @@ bool ZMRecordSession::checkOutput(QString* error) const
 {
     const QString& output = m_options.output;
     const QFileInfo file(output);
-    if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("%1: the output file name must end in .mp4").arg(output);
+    if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0
+        && file.suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("%1: the output file name must end in .mp4 or .mkv").arg(output);
         return false;
     }
     if (output.toUtf8().size() >= ZM_SAVE_PATH_SIZE) {
@@ -239,6 +240,7 @@ int ZMRecordSession::run()
     const QByteArray path = m_options.output.toUtf8();
     std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
 
+    ZMAV_SetVideoEncoding(nullptr, nullptr, m_options.quality, m_options.preset.toUtf8().constData());
     if (!ZMAV_init(nullptr, nullptr, nullptr, info)) {
         ZMAV_Stop(nullptr, nullptr);
         std::fprintf(stderr, "murovent-record: cannot create %s\n", path.constData());
@@ -263,6 +265,13 @@ void ZMRecordSession::tick()
     if (g_stopRequested) {
         m_stopReason = QStringLiteral("stopped on request");
         finish(0);
+    } else if (ZMAV_GetWriteFailures(nullptr, nullptr) > 0) {
+        // What was written before the failure stays playable; going on would lose the rest.
+        char reason[512];
+        ZMAV_GetLastError(nullptr, nullptr, reason, sizeof reason);
+        m_stopReason = QStringLiteral("writing the file failed (%1); recording stopped")
+                           .arg(QString::fromUtf8(reason));
+        finish(1);
     } else if (Capture_ScreenLost()) {
         m_stopReason = QStringLiteral("the X display went away (or shrank below the area); "
                                       "recording cut short");

@@ -7,6 +7,7 @@
 #include "zm_mp4finisher.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -106,6 +107,14 @@ int ZMAV_FinishFile(void*, void*, const char* path, char* text, int size)
     if (!path || !*path) {
         copyText("no file named", text, size);
         return -1;
+    }
+    // Matroska needs no finishing: it plays up to its last whole cluster as it is.
+    unsigned char magic[4] = {};
+    if (FILE* file = std::fopen(path, "rb")) {
+        const size_t got = std::fread(magic, 1, sizeof magic, file);
+        std::fclose(file);
+        if (got == sizeof magic && magic[0] == 0x1a && magic[1] == 0x45 && magic[2] == 0xdf && magic[3] == 0xa3)
+            return 0;
     }
     ZM::ZM_Mp4Finisher finisher;
     switch (finisher.finish(path)) {

@@ -65,7 +65,7 @@ ZMAV_EXPORT int ZMAV_EncodeAudioFrame(void* reserved1, void* reserved2, const un
    nothing to do (a regular MP4 already, or one without a single whole fragment, left as it
    is); -1 when it cannot be finished, with the reason copied into text (at most size bytes),
    the file then left as playable as it was. Any thread; never on the file of a recording in
-   progress. Matroska files need nothing: they play as they are (-1, not an MP4). */
+   progress. A Matroska file needs nothing (0): it plays up to its last cluster as it is. */
 ZMAV_EXPORT int ZMAV_FinishFile(void* reserved1, void* reserved2, const char* path, char* text,
                                 int size);
 
