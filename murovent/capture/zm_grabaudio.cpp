@@ -20,8 +20,7 @@ ZMGrabAudio::~ZMGrabAudio()
     if (m_readDevice)
         m_readDevice->close();
     // The read device belongs to the audio input, which deletes it (on stop or with itself).
-    delete m_audioInput;
-    m_audioInput = nullptr;
+    m_audioInput.reset();
 }
 
 ZMSoundFormat ZMGrabAudio::format() const
@@ -52,7 +51,7 @@ bool ZMGrabAudio::init(int sampleRate, int channels, int sampleSize)
         m_error = tr("麦克风“%1”不能提供 16 位的声音。").arg(device.description());
         return false;
     }
-    m_audioInput = new QAudioSource(device, m_format);
+    m_audioInput = std::make_unique<QAudioSource>(device, m_format);
     return true;
 }
 
@@ -83,7 +82,7 @@ void ZMGrabAudio::start()
         return;
     }
     connect(m_readDevice, &QIODevice::readyRead, this, &ZMGrabAudio::readMore);
-    connect(m_audioInput, &QAudioSource::stateChanged, this, &ZMGrabAudio::onStateChanged);
+    connect(m_audioInput.get(), &QAudioSource::stateChanged, this, &ZMGrabAudio::onStateChanged);
     // An input can take a while to deliver its first bytes. Silence stands in until then, so
     // the sound starts with the recording and the picture, which is paced by the sound, does
     // not pile up behind it.
@@ -135,7 +134,7 @@ void ZMGrabAudio::safe_stop()
     m_silence.stop();
     if (!m_audioInput)
         return;
-    disconnect(m_audioInput, nullptr, this, nullptr);
+    disconnect(m_audioInput.get(), nullptr, this, nullptr);
     if (m_readDevice)
         disconnect(m_readDevice, nullptr, this, nullptr);
     m_audioInput->stop();

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <memory>
 
 #include "zm_soundsource.h"
 
@@ -51,7 +52,7 @@ private:
 
     static QAudioFormat nearestFormat(const QAudioFormat& wanted, const QAudioDevice& device);
 
-    QAudioSource* m_audioInput = nullptr;
+    std::unique_ptr<QAudioSource> m_audioInput;
     // Guarded: some back ends delete the read device when the input stops.
     QPointer<QIODevice> m_readDevice;
     QAudioFormat m_format;

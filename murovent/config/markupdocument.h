@@ -61,7 +61,6 @@ public:
     bool setElementText(std::string_view text);
 
     void setIgnoreCase(bool ignore) { m_ignoreCase = ignore; }
-    bool ignoresCase() const { return m_ignoreCase; }
 
     const std::vector<ResultEntry>& resultLog() const { return m_log; }
     std::string resultText() const;

@@ -1,6 +1,7 @@
 #include "zm_configmgr.h"
 
 #include "markupdocument.h"
+#include "zm_configlog.h"
 #include "zm_configuser.h"
 
 
@@ -34,8 +35,10 @@ const char* ZMConfigMgr::presetFileName()
 bool ZMConfigMgr::load(const std::string& path)
 {
     MarkupDocument doc;
-    if (!doc.loadFile(path))
+    if (!doc.loadFile(path)) {
+        qCInfo(lcConfig, "themes not read from %s: %s", path.c_str(), doc.resultText().c_str());
         return false;
+    }
     readDocument(doc);
     dumpUsers();
     return true;

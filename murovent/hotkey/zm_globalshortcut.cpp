@@ -1,5 +1,6 @@
 #include "zm_globalshortcut.h"
 
+#include "zm_hotkeylog.h"
 #include "zm_x11keygrabber.h"
 
 ZMGlobalShortcut::ZMGlobalShortcut(QObject* parent)
@@ -31,8 +32,11 @@ bool ZMGlobalShortcut::setShortcut(const QKeySequence& shortcut)
         return true;
     }
     // The new key first: when it is refused, the old one stays in effect.
-    if (!grabber->grab(keycode, modifiers, this))
+    if (!grabber->grab(keycode, modifiers, this)) {
+        qCInfo(lcHotkey) << "hot key" << shortcut.toString() << "is held by another program";
         return false;
+    }
+    qCInfo(lcHotkey) << "hot key" << shortcut.toString() << "registered";
     release();
     m_shortcut = shortcut;
     m_keycode = keycode;

@@ -12,10 +12,7 @@ SaveBarWidget::SaveBarWidget(QWidget* parent)
     ui->setupUi(this);
 }
 
-SaveBarWidget::~SaveBarWidget()
-{
-    delete ui;
-}
+SaveBarWidget::~SaveBarWidget() = default;
 
 void SaveBarWidget::setDir(const QString& dir)
 {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 namespace Ui {
 class SaveBarWidget;
 }
@@ -34,5 +36,5 @@ private slots:
     void on_tb_dirOpen_clicked();
 
 private:
-    Ui::SaveBarWidget* ui;
+    std::unique_ptr<Ui::SaveBarWidget> ui;
 };

@@ -1,9 +1,6 @@
 #include "shottimer.h"
 
-#include <QTimer>
-
 #include <cstdio>
-#include <cstring>
 
 namespace {
 void trace(const char* text)
@@ -13,26 +10,23 @@ void trace(const char* text)
 }
 } // namespace
 
-ShotTimer::~ShotTimer()
-{
-    delete m_timer;
-}
+ShotTimer::~ShotTimer() = default;
 
-void ShotTimer::arm(int msec, QObject* receiver, const char* slot)
+void ShotTimer::beginArming()
 {
     trace("start\n");
     if (!m_timer) {
-        m_timer = new QTimer;
+        m_timer = std::make_unique<QTimer>();
         m_timer->setSingleShot(true);
         m_timer->setTimerType(Qt::PreciseTimer);
     }
     // A second arming replaces the first instead of firing both slots.
     if (m_receiver)
         disarm();
-    m_receiver = receiver;
-    strncpy(m_slot, slot, sizeof m_slot - 1);
-    m_slot[sizeof m_slot - 1] = '\0';
-    QObject::connect(m_timer, SIGNAL(timeout()), m_receiver, m_slot);
+}
+
+void ShotTimer::endArming(int msec)
+{
     m_timer->start(msec);
     trace("start ok\n");
 }
@@ -42,8 +36,7 @@ void ShotTimer::disarm()
     if (!m_timer)
         return;
     m_timer->stop();
-    if (m_receiver)
-        QObject::disconnect(m_timer, SIGNAL(timeout()), m_receiver, m_slot);
+    QObject::disconnect(m_connection);
     m_receiver = nullptr;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
-class QObject;
-class QTimer;
+#include <QMetaObject>
+#include <QTimer>
 
-// Binds a single-shot timer to a receiver's slot, given as a SLOT() signature. The timer is
-// made on the first arming and reused; arming and disarming leave traces on standard output.
+#include <memory>
+
+// Binds a single-shot timer to a receiver's slot. The timer is made on the first arming and
+// reused; arming and disarming leave traces on standard output. GUI thread only.
 class ShotTimer
 {
 public:
@@ -13,14 +15,24 @@ public:
     ShotTimer(const ShotTimer&) = delete;
     ShotTimer& operator=(const ShotTimer&) = delete;
 
-    void arm(int msec, QObject* receiver, const char* slot);
+    template <class Receiver>
+    void arm(int msec, Receiver* receiver, void (Receiver::*slot)())
+    {
+        beginArming();
+        m_receiver = receiver;
+        m_connection = QObject::connect(m_timer.get(), &QTimer::timeout, receiver, slot);
+        endArming(msec);
+    }
     void disarm();
     bool isArmed() const { return m_receiver != nullptr; }
     // Interval of the last arming in milliseconds, -1 before the first.
     int interval() const;
 
 private:
-    QTimer* m_timer = nullptr;
+    void beginArming();
+    void endArming(int msec);
+
+    std::unique_ptr<QTimer> m_timer;
     QObject* m_receiver = nullptr;
-    char m_slot[512] = {};
+    QMetaObject::Connection m_connection;
 };

@@ -17,10 +17,7 @@ TimerWidget::TimerWidget(QWidget* parent)
     ui->timeEdit->setDisplayFormat("hh:mm:ss");
 }
 
-TimerWidget::~TimerWidget()
-{
-    delete ui;
-}
+TimerWidget::~TimerWidget() = default;
 
 void TimerWidget::setTimerEnable(bool enable)
 {

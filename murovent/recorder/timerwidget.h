@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <memory>
+
 namespace Ui {
 class TimerWidget;
 }
@@ -36,5 +38,5 @@ private slots:
     void on_checkBox_time_clicked(bool checked);
 
 private:
-    Ui::TimerWidget* ui;
+    std::unique_ptr<Ui::TimerWidget> ui;
 };

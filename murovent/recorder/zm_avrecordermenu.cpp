@@ -18,13 +18,11 @@
 #include "zm_product.h"
 #include "zm_window.h"
 
-#include <common/zm_movieinfo_printer.h>
 
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QGraphicsScene>
 #include <QGuiApplication>
 #include <QMenu>
@@ -65,17 +63,17 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     , ui(new Ui::ZMAVRecorderMenu)
     , m_mainWindow(mainWindow)
     , m_selector(new RectSelector)
-    , m_screenWatch(new QTimer(this))
 {
     Q_ASSERT(m_mainWindow);
-    m_screenWatch->setInterval(500);
-    connect(m_screenWatch, &QTimer::timeout, this, &ZMAVRecorderMenu::checkScreen);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
+    connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();
     trayMenu();
     setupHotKeys();
     setupServer();
-    connect(m_selector, &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
-    connect(m_selector, &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
+    connect(m_selector.get(), &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
+    connect(m_selector.get(), &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
     setupBars();
     m_mainWindow->showStatusMessage(tr("默认全屏录制 ......"));
     loadThemes();
@@ -85,16 +83,11 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     slot_fullScreenshot();
 }
 
+// The bars live in the panel's frames or in their pop-ups, which have no parent and go with
+// the panel's owners.
 ZMAVRecorderMenu::~ZMAVRecorderMenu()
 {
     m_d->stop();
-    delete m_d;
-    delete m_selector;
-    delete ui;
-    // The bars live in the panel's frames or in their pop-ups, which have no parent.
-    delete m_saveBox.popup;
-    delete m_timerBox.popup;
-    delete m_help;
 }
 
 void ZMAVRecorderMenu::setupForm()
@@ -133,15 +126,15 @@ void ZMAVRecorderMenu::setupBars()
     connect(m_saveBox.widget, &SaveBarWidget::sig_setDir, this, &ZMAVRecorderMenu::slot_saveBarWidget);
     m_saveBox.widget->setDir(QDir::homePath());
     m_saveBox.widget->setFileName(QDateTime::currentDateTime().toString("KX~yyyy.MM.dd~hh.mm"));
-    m_saveBox.popup = new QMenu;
-    new QVBoxLayout(m_saveBox.popup);
+    m_saveBox.popup = std::make_unique<QMenu>();
+    new QVBoxLayout(m_saveBox.popup.get());
 
     m_timerBox.widget = new TimerWidget;
     Q_ASSERT(m_timerBox.widget);
     connect(m_timerBox.widget, &TimerWidget::sig_timerEnable, this, &ZMAVRecorderMenu::slot_timerRecord_statu);
     barLayout(ui->frame_timerBox)->addWidget(m_timerBox.widget);
-    m_timerBox.popup = new QMenu;
-    new QVBoxLayout(m_timerBox.popup);
+    m_timerBox.popup = std::make_unique<QMenu>();
+    new QVBoxLayout(m_timerBox.popup.get());
 }
 
 QMenu* ZMAVRecorderMenu::trayMenu()
@@ -152,9 +145,9 @@ QMenu* ZMAVRecorderMenu::trayMenu()
     m_actStartPause = m_trayMenu->addAction(QIcon("://images/start.png"), tr("开始录制 & 暂停"));
     m_actStop = m_trayMenu->addAction(QIcon("://images/stop.png"), tr("停止程序"));
     m_actExit = m_trayMenu->addAction(QIcon("://images/exit.png"), tr("退出程序"));
-    connect(m_actStartPause, SIGNAL(triggered()), this, SLOT(slot_start_pause()));
-    connect(m_actStop, SIGNAL(triggered()), this, SLOT(slot_stop()));
-    connect(m_actExit, SIGNAL(triggered()), this, SLOT(slot_exit()));
+    connect(m_actStartPause, &QAction::triggered, this, &ZMAVRecorderMenu::slot_start_pause);
+    connect(m_actStop, &QAction::triggered, this, &ZMAVRecorderMenu::slot_stop);
+    connect(m_actExit, &QAction::triggered, this, &ZMAVRecorderMenu::slot_exit);
     return m_trayMenu;
 }
 
@@ -180,22 +173,17 @@ void ZMAVRecorderMenu::slot_start_pause()
     case Paused:
         resume();
         break;
-    default:
-        m_state = Stopped;
-        statusUpdate(QString());
-        break;
     }
 }
 
 void ZMAVRecorderMenu::start()
 {
-    ZM_MovieInfo info;
-    if (!describeRecording(&info))
+    ZMRecordingSettings settings;
+    if (!describeRecording(&settings))
         return;
-    printMovieInfo(info);
     m_mainWindow->hide();
     QString error;
-    if (!m_d->init(info, &error)) {
+    if (!m_d->init(settings, &error)) {
         m_mainWindow->show();
         information(error);
         return;
@@ -206,8 +194,8 @@ void ZMAVRecorderMenu::start()
 }
 
 // The checks before a start, in order, each refusing with its message; on success the
-// description of the recording from the panel's settings.
-bool ZMAVRecorderMenu::describeRecording(ZM_MovieInfo* info)
+// recording's settings from the panel's.
+bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
 {
     QRect area;
     QString path;
@@ -223,15 +211,15 @@ bool ZMAVRecorderMenu::describeRecording(ZM_MovieInfo* info)
     const int audioRate = ui->cb_audioRate->currentText().toInt(&ok);
     if (!ok || !checkPath(path))
         return false;
-    *info = ZMAVRecorderMenuPrivate::movieInfo(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
-                                               ui->checkBox_sysAudio->isChecked());
-    if (!m_d->readTextMark(info) || !m_d->readImageMark(info))
+    *settings = ZMAVRecorderMenuPrivate::settings(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
+                                                  ui->checkBox_sysAudio->isChecked());
+    if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
-    if (mode == 1) {
-        info->has_audio_video &= ~ZM_AUDIO;
-    } else if (mode == 2) {
-        info->grabCursor = false;
-        info->has_audio_video &= ~ZM_VIDEO;
+    if (mode == VideoOnly) {
+        settings->streams &= ~ZM_AUDIO;
+    } else if (mode == AudioOnly) {
+        settings->cursor = false;
+        settings->streams &= ~ZM_VIDEO;
     }
     return true;
 }
@@ -240,11 +228,11 @@ bool ZMAVRecorderMenu::describeRecording(ZM_MovieInfo* info)
 QString ZMAVRecorderMenu::armTimers()
 {
     const int delay = qMax(1, m_timerBox.widget->delay());
-    m_startTimer.arm(delay * 1000, this, SLOT(slot_timer_start()));
+    m_startTimer.arm(delay * 1000, this, &ZMAVRecorderMenu::slot_timer_start);
     QString msg = tr("将在 %1 秒后开始录制!").arg(delay);
     if (m_timerBox.widget->isTimerEnable()) {
         const int length = m_timerBox.widget->stopSec();
-        m_stopTimer.arm((delay + length + 1) * 1000, this, SLOT(slot_stop()));
+        m_stopTimer.arm((delay + length + 1) * 1000, this, &ZMAVRecorderMenu::slot_stop);
         msg += tr("\n录制 %1 秒后自动停止.").arg(length);
     }
     return msg;
@@ -259,21 +247,17 @@ void ZMAVRecorderMenu::slot_timer_start()
 void ZMAVRecorderMenu::startCapture()
 {
     QString error;
-    if (m_d->start(&error)) {
-        m_screenWatch->start();
+    if (m_d->start(&error))
         return;
-    }
     slot_stop();
     information(error);
 }
 
 // Without a screen no more pictures come; stopping finalises what was recorded.
-void ZMAVRecorderMenu::checkScreen()
+void ZMAVRecorderMenu::onScreenLost(const QString& text)
 {
-    if (!m_d->screenLost())
-        return;
     slot_stop();
-    information(tr("屏幕连接已断开, 录制已停止并保存."));
+    information(text);
 }
 
 void ZMAVRecorderMenu::pause()
@@ -300,7 +284,6 @@ void ZMAVRecorderMenu::resume()
 
 void ZMAVRecorderMenu::slot_stop()
 {
-    m_screenWatch->stop();
     m_d->stop();
     disarmTimers();
     m_timerBox.widget->setTimerEnable(false);
@@ -321,9 +304,9 @@ void ZMAVRecorderMenu::disarmTimers()
 
 void ZMAVRecorderMenu::slot_hotKeyActive(int key)
 {
-    if (key == 0)
+    if (key == ZMHotKeyMgr::GSC_Start)
         slot_start_pause();
-    else if (key == 1)
+    else if (key == ZMHotKeyMgr::GSC_Stop)
         slot_stop();
 }
 
@@ -388,8 +371,8 @@ bool ZMAVRecorderMenu::recordArea(QRect* area)
 // numbered names, so recordings in a row come out as N, N~2, N~3.
 bool ZMAVRecorderMenu::outputPath(QString* path)
 {
-    static QString baseName;
-    static int counter = 1;
+    QString& baseName = m_numberedBase;
+    int& counter = m_numberedCounter;
 
     m_mainWindow->show();
     const QString dir = m_saveBox.widget->dir();
@@ -479,11 +462,6 @@ void ZMAVRecorderMenu::slot_tray()
     m_mainWindow->close();
 }
 
-void ZMAVRecorderMenu::slot_camera()
-{
-    m_mainWindow->graphicsView()->setVisible(true);
-}
-
 void ZMAVRecorderMenu::slot_msgHotKeyConflict()
 {
     information(tr("快捷键冲突,请重新设置快捷键"));
@@ -498,19 +476,19 @@ void ZMAVRecorderMenu::slot_settings()
 void ZMAVRecorderMenu::slot_msgFromServer(int id, QString)
 {
     switch (id) {
-    case 0:
+    case ZMConnect2Server::NewVersion:
         ui->tb_zolmet->setIcon(QIcon("://images/Logo_msg_48x48.png"));
         m_mainWindow->showTrayMessage(tr("Murovent 有新版本了哦 !\n欢迎前往 ") + QString::fromUtf8(ZMProduct::kWebUrl)
                                       + tr(" 下载"));
         break;
-    case 2:
+    case ZMConnect2Server::ExitReportAnswered:
         m_d->stop();
         QCoreApplication::exit(0);
         break;
-    case 3:
+    case ZMConnect2Server::AdvertisementReady:
         showAdvertisement();
         break;
-    case 4:
+    case ZMConnect2Server::VersionRetired:
         information(tr("当前版本已不再维护,\n请到 ") + QString::fromUtf8(ZMProduct::kWebUrl) + tr(" 或 ")
                     + QString::fromUtf8(ZMProduct::kWebUrlMirror) + tr(" 下载最新版本, 谢谢!"));
         m_d->stop();
@@ -628,11 +606,6 @@ void ZMAVRecorderMenu::slot_waterText()
 
 // ---- controls -----------------------------------------------------------------------------
 
-void ZMAVRecorderMenu::slot_autoJumpFrame(bool)
-{
-    // The encoder always fills missing frames itself; the box has no effect.
-}
-
 void ZMAVRecorderMenu::slot_sysAudioOnly(bool checked)
 {
 #ifdef ZM_SYSTEM_SOUND
@@ -649,8 +622,8 @@ void ZMAVRecorderMenu::slot_sysAudioOnly(bool checked)
 
 void ZMAVRecorderMenu::slot_recordModelChanged(int mode)
 {
-    const bool videoOnly = mode == 1;
-    const bool video = mode != 2;
+    const bool videoOnly = mode == VideoOnly;
+    const bool video = mode != AudioOnly;
     const bool audio = !videoOnly && !ui->checkBox_sysAudio->isChecked();
 #ifdef ZM_SYSTEM_SOUND
     ui->checkBox_sysAudio->setEnabled(!videoOnly);
@@ -677,14 +650,6 @@ void ZMAVRecorderMenu::slot_timerRecord_statu(bool on)
     ui->tb_timer->setChecked(on);
 }
 
-void ZMAVRecorderMenu::slot_dirOpen()
-{
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("选择存储路径"), m_saveBox.widget->dir(),
-                                                          QFileDialog::ShowDirsOnly);
-    if (!dir.isEmpty())
-        m_saveBox.widget->setDir(dir);
-}
-
 void ZMAVRecorderMenu::slot_gotoDir()
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(m_saveBox.widget->dir()));
@@ -699,7 +664,7 @@ void ZMAVRecorderMenu::slot_zolmet()
 void ZMAVRecorderMenu::slot_help()
 {
     if (!m_help)
-        m_help = new HelperWidget;
+        m_help = std::make_unique<HelperWidget>();
     m_help->show();
 }
 
@@ -708,13 +673,13 @@ void ZMAVRecorderMenu::slot_help()
 void ZMAVRecorderMenu::slot_timerWidget()
 {
     if (!m_timerBox.docked)
-        popUp(m_timerBox.widget, m_timerBox.popup, ui->tb_timerWidget);
+        popUp(m_timerBox.widget, m_timerBox.popup.get(), ui->tb_timerWidget);
 }
 
 void ZMAVRecorderMenu::slot_saveBarWidget()
 {
     if (!m_saveBox.docked)
-        popUp(m_saveBox.widget, m_saveBox.popup, ui->tb_saveBarWidget);
+        popUp(m_saveBox.widget, m_saveBox.popup.get(), ui->tb_saveBarWidget);
 }
 
 void ZMAVRecorderMenu::popUp(QWidget* bar, QMenu* popup, QWidget* button)
@@ -775,7 +740,6 @@ void ZMAVRecorderMenu::on_tb_watermark_clicked() { slot_watermark(); }
 void ZMAVRecorderMenu::on_tb_waterText_clicked() { slot_waterText(); }
 void ZMAVRecorderMenu::on_tb_screenshot_clicked() { slot_screenshot(); }
 void ZMAVRecorderMenu::on_tb_gotoDir_clicked() { slot_gotoDir(); }
-void ZMAVRecorderMenu::on_checkBox_autoFrame_clicked(bool on) { slot_autoJumpFrame(on); }
 void ZMAVRecorderMenu::on_checkBox_sysAudio_clicked(bool checked) { slot_sysAudioOnly(checked); }
 void ZMAVRecorderMenu::on_cb_recordMode_currentIndexChanged(int mode) { slot_recordModelChanged(mode); }
 void ZMAVRecorderMenu::on_tb_timerWidget_clicked() { slot_timerWidget(); }

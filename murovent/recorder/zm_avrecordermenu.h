@@ -2,12 +2,14 @@
 
 #include "shottimer.h"
 
-#include <zmav/zm_movie_info.h>
+#include <session/zm_recordingsettings.h>
 
 #include <QPixmap>
 #include <QPointF>
 #include <QRect>
 #include <QWidget>
+
+#include <memory>
 
 class HelperWidget;
 class ImageWaterItem;
@@ -38,6 +40,8 @@ class ZMAVRecorderMenu : public QWidget
 public:
     // Recording states as carried by signal_statuChanged.
     enum State { Stopped = 0, Recording = 1, Paused = 2, Resumed = 3 };
+    // The entries of cb_recordMode, as stored in the themes.
+    enum RecordMode { AudioVideo = 0, VideoOnly = 1, AudioOnly = 2 };
 
     explicit ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent = nullptr);
     ~ZMAVRecorderMenu() override;
@@ -63,7 +67,6 @@ public slots:
     void slot_timer_exit();
     void slot_tray();
     void slot_exit();
-    void slot_camera();
     void slot_watermark();
     void slot_waterText();
     void slot_screenshot();
@@ -71,10 +74,8 @@ public slots:
     void slot_screenshotFinished();
     void slot_finishSelect(const QPixmap& selectedPix);
     void slot_fullScreenshot();
-    void slot_dirOpen();
     void slot_gotoDir();
     void slot_msgHotKeyConflict();
-    void slot_autoJumpFrame(bool on);
     void slot_sysAudioOnly(bool checked);
     void slot_recordModelChanged(int mode);
     void slot_timerWidget();
@@ -103,7 +104,6 @@ private slots:
     void on_tb_waterText_clicked();
     void on_tb_screenshot_clicked();
     void on_tb_gotoDir_clicked();
-    void on_checkBox_autoFrame_clicked(bool on);
     void on_checkBox_sysAudio_clicked(bool checked);
     void on_cb_recordMode_currentIndexChanged(int mode);
     void on_tb_timerWidget_clicked();
@@ -124,19 +124,19 @@ private:
     template <class Bar>
     struct DockBar {
         Bar* widget = nullptr;
-        QMenu* popup = nullptr;
+        std::unique_ptr<QMenu> popup;
         bool docked = true;
     };
 
     void setupForm();
     void setupBars();
     void start();
-    bool describeRecording(ZM_MovieInfo* info);
+    bool describeRecording(ZMRecordingSettings* settings);
     QString armTimers();
     void pause();
     void resume();
     void startCapture();
-    void checkScreen();
+    void onScreenLost(const QString& text);
     bool recordArea(QRect* area);
     QRect screenArea() const;
     bool outputPath(QString* path);
@@ -168,16 +168,16 @@ private:
     bool revertThemes();
     bool saveThemes();
 
-    ZMAVRecorderMenuPrivate* m_d = nullptr;
+    std::unique_ptr<ZMAVRecorderMenuPrivate> m_d;
     int m_state = Stopped;
-    Ui::ZMAVRecorderMenu* ui = nullptr;
+    std::unique_ptr<Ui::ZMAVRecorderMenu> ui;
     ZMWindow* m_mainWindow = nullptr;
     QMenu* m_trayMenu = nullptr;
     QAction* m_actStartPause = nullptr;
     QAction* m_actStop = nullptr;
     QAction* m_actExit = nullptr;
     ZMGraphicsItem* m_previewItem = nullptr;
-    RectSelector* m_selector = nullptr;
+    std::unique_ptr<RectSelector> m_selector;
     ImageWaterItem* m_imageMark = nullptr;
     TextWaterItem* m_textMark = nullptr;
     QPixmap m_fullScreenPixmap;
@@ -185,9 +185,10 @@ private:
     DockBar<TimerWidget> m_timerBox;
     ShotTimer m_startTimer;
     ShotTimer m_stopTimer;
-    HelperWidget* m_help = nullptr;
-    // Watches a running recording for the loss of the screen.
-    QTimer* m_screenWatch = nullptr;
+    std::unique_ptr<HelperWidget> m_help;
+    // The base name of the numbered output files ("name~N") and the last number used.
+    QString m_numberedBase;
+    int m_numberedCounter = 1;
     // Widths measured at the first resize that decide where the bars go.
     int m_fixedWidth = -1;
     int m_timerBarWidth = 0;

@@ -4,69 +4,34 @@
 #include "textwateritem.h"
 #include "zm_avrecordermenu.h"
 
-#include <capture/zm_capture.h>
 #include <common/zm_movieinfo_printer.h>
-#include <zmav/zmav.h>
 
 #include <QGraphicsItem>
 #include <QImage>
 #include <QRect>
 
-#include <cstring>
-
-namespace {
-
-// Capture threads deliver here; the library copies what it accepts.
-bool deliverVideo(const char* bytes, int count)
-{
-    return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
-}
-
-bool deliverAudio(const char* bytes, int count)
-{
-    return ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
-}
-
-} // namespace
-
 ZMAVRecorderMenuPrivate::ZMAVRecorderMenuPrivate(ZMAVRecorderMenu* q)
     : q(q)
 {
+    connect(&m_session, &ZMRecordingSession::event, this, &ZMAVRecorderMenuPrivate::onEvent);
 }
 
 ZMAVRecorderMenuPrivate::~ZMAVRecorderMenuPrivate() = default;
 
-ZM_MovieInfo ZMAVRecorderMenuPrivate::movieInfo(const QString& path, const QRect& area, int frameRate,
-                                                int audioRate, bool grabCursor, bool sysAudio)
+ZMRecordingSettings ZMAVRecorderMenuPrivate::settings(const QString& path, const QRect& area, int frameRate,
+                                                      int audioRate, bool grabCursor, bool sysAudio)
 {
-    ZM_MovieInfo info;
-    const QByteArray utf8 = path.toUtf8();
-    Q_ASSERT(utf8.size() < ZM_SAVE_PATH_SIZE);
-    strncpy(info.save_path, utf8.constData(), ZM_SAVE_PATH_SIZE - 1);
-    info.save_path[ZM_SAVE_PATH_SIZE - 1] = '\0';
-    info.quality = 0.0;
-    info.FrameFormat = FRAME_BGRA;
-    info.frameRate = frameRate;
-    info.gopSize = qMax(100, 10 * frameRate);
-    info.FrameRotate = 0;
-    info.maxBframe = 0;
-    info.autoJumpFrame = true;
-    info.grabCursor = grabCursor;
-    info.pix_x = area.x();
-    info.pix_y = area.y();
-    info.width = area.width();
-    info.height = area.height();
-    info.videoBitRate = int(info.width * info.height * 1.5 * info.quality);
-    info.waterTextX = info.waterTextY = 0;
-    info.waterText = nullptr;
-    info.waterImageX = info.waterImageY = 0;
-    info.waterImage = nullptr;
-    info.SampleFormat = SF_S16;
-    info.audioSampleRate = audioRate;
-    info.channels = 1;
-    info.audioFrom = sysAudio ? 1 : 0;
-    info.has_audio_video = ZM_AUDIO_VIDEO;
-    return info;
+    ZMRecordingSettings s;
+    s.outputPath = path.toUtf8();
+    Q_ASSERT(s.outputPath.size() < ZM_SAVE_PATH_SIZE);
+    s.area = area;
+    s.fps = frameRate;
+    s.cursor = grabCursor;
+    s.sound = sysAudio ? ZMRecordingSettings::Sound::SystemSound : ZMRecordingSettings::Sound::Microphone;
+    s.sampleRate = audioRate;
+    s.channels = 1;
+    s.streams = ZM_AUDIO_VIDEO;
+    return s;
 }
 
 bool ZMAVRecorderMenuPrivate::markFits(const QGraphicsItem* mark, const QRect& area)
@@ -97,23 +62,21 @@ bool ZMAVRecorderMenuPrivate::placeMark(const QGraphicsItem* mark, QPoint* pos)
     return true;
 }
 
-bool ZMAVRecorderMenuPrivate::readTextMark(ZM_MovieInfo* info)
+bool ZMAVRecorderMenuPrivate::readTextMark(ZMRecordingSettings* settings)
 {
-    m_textImage.reset();
     TextWaterItem* mark = q->m_textMark;
     if (!mark || !mark->isVisible())
         return true;
     QPoint pos;
     if (!placeMark(mark, &pos))
         return false;
-    m_textImage.reset(mark->renderImage());
-    info->waterTextX = pos.x();
-    info->waterTextY = pos.y();
-    info->waterText = m_textImage.get();
+    const std::unique_ptr<QImage> rendered(mark->renderImage());
+    settings->marks.push_back({*rendered, pos, true});
     return true;
 }
 
-bool ZMAVRecorderMenuPrivate::readImageMark(ZM_MovieInfo* info)
+// The image goes in front of the text, so that the text is painted over it and stays readable.
+bool ZMAVRecorderMenuPrivate::readImageMark(ZMRecordingSettings* settings)
 {
     ImageWaterItem* mark = q->m_imageMark;
     if (!mark || !mark->isVisible())
@@ -121,118 +84,83 @@ bool ZMAVRecorderMenuPrivate::readImageMark(ZM_MovieInfo* info)
     QPoint pos;
     if (!placeMark(mark, &pos))
         return false;
-    info->waterImageX = pos.x();
-    info->waterImageY = pos.y();
-    info->waterImage = mark->image();
+    settings->marks.insert(settings->marks.begin(), {*mark->image(), pos, false});
     return true;
 }
 
-bool ZMAVRecorderMenuPrivate::createAudio(ZM_MovieInfo* info, QString* error)
+bool ZMAVRecorderMenuPrivate::init(const ZMRecordingSettings& settings, QString* error)
 {
-    int sampleSize = info->sampleSz();
-    bool created = false;
-    if (info->audioFrom == 1) {
-#ifdef ZM_SYSTEM_SOUND
-        created = Capture_CreateSysAudio(&info->audioSampleRate, &info->channels, &sampleSize);
-#endif
-        if (!created)
-            *error = QObject::tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.\n%1")
-                         .arg(Capture_AudioError());
-    } else {
-        created = Capture_CreateMicAudio(&info->audioSampleRate, &info->channels, &sampleSize);
-        if (!created)
-            *error = QObject::tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.\n%1")
-                         .arg(Capture_AudioError());
-    }
-    if (created && sampleSize != info->sampleSz()) {
-        *error = QObject::tr("录音设备的采样格式 (%1 位) 不受支持.").arg(sampleSize);
-        created = false;
-    }
-    if (created)
-        Capture_SetAudioCallback(deliverAudio);
-    return created;
-}
-
-bool ZMAVRecorderMenuPrivate::init(ZM_MovieInfo info, QString* error)
-{
-    m_started = false;
-    m_streams = info.has_audio_video;
-    if ((info.has_audio_video & ZM_AUDIO) && !createAudio(&info, error)) {
-        stop();
+    m_settings = settings;
+    if (!m_session.prepare(settings, error)) {
+        *error = failure(*error);
         return false;
     }
-    if (info.has_audio_video & ZM_VIDEO) {
-        if (!Capture_CreateScreen(info.pix_x, info.pix_y, info.width, info.height, info.frameRate,
-                                  info.grabCursor)) {
-            *error = QObject::tr("无法录制屏幕区域 [%1,%2 %3x%4], 请重新选择录制区域!")
-                         .arg(info.pix_x)
-                         .arg(info.pix_y)
-                         .arg(info.width)
-                         .arg(info.height);
-            stop();
-            return false;
-        }
-        Capture_SetVideoCallback(deliverVideo);
-        // The text goes on last so that it stays readable over the image.
-        if (info.waterImage)
-            Capture_AddFilter(info.waterImageX, info.waterImageY, static_cast<QImage*>(info.waterImage));
-        if (info.waterText)
-            Capture_AddFilter(info.waterTextX, info.waterTextY, static_cast<QImage*>(info.waterText));
+    printMovieInfo(m_session.movieInfo());
+    if (!m_session.open(error)) {
+        *error = failure(*error);
+        return false;
     }
-    printMovieInfo(info);
-    const bool opened = ZMAV_init(q, nullptr, nullptr, info);
-    m_textImage.reset();
-    if (!opened) {
-        *error = QObject::tr("无法创建录制文件, 请检查存储路径和磁盘空间:\n%1").arg(QString::fromUtf8(info.save_path));
-        stop();
+    return true;
+}
+
+// The session's failure in the panel's words, with the system's reason below.
+QString ZMAVRecorderMenuPrivate::failure(const QString& reason) const
+{
+    const QRect& area = m_settings.area;
+    switch (m_session.failedStage()) {
+    case ZMRecordingSession::Stage::Sound:
+        if (m_settings.sound == ZMRecordingSettings::Sound::SystemSound)
+            return tr("无法录制系统声音, 请检查声卡设备,\n或取消 \"系统声音\" 改为录制麦克风.\n%1").arg(reason);
+        return tr("没有可用的录音设备, 无法录制声音!\n请检查麦克风, 或选择 \"只录制视频\" 模式.\n%1").arg(reason);
+    case ZMRecordingSession::Stage::Screen:
+        return tr("无法录制屏幕区域 [%1,%2 %3x%4], 请重新选择录制区域!\n%5")
+            .arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height()).arg(reason);
+    case ZMRecordingSession::Stage::File:
+        return tr("无法创建录制文件, 请检查存储路径和磁盘空间:\n%1\n%2")
+            .arg(QString::fromUtf8(m_settings.outputPath), reason);
+    default:
+        return tr("录音设备无法开始录音, 录制已停止.\n%1").arg(reason);
     }
-    return opened;
 }
 
 bool ZMAVRecorderMenuPrivate::start(QString* error)
 {
-    ZMAV_Start(q, nullptr);
-    if ((m_streams & ZM_AUDIO) && !Capture_StartAudio()) {
-        *error = QObject::tr("录音设备无法开始录音, 录制已停止.\n%1").arg(Capture_AudioError());
-        return false;
-    }
-    Capture_StartScreen();
-    m_started = true;
-    return true;
+    if (m_session.start(error))
+        return true;
+    *error = failure(*error);
+    return false;
 }
 
-bool ZMAVRecorderMenuPrivate::screenLost() const
-{
-    return m_started && Capture_ScreenLost();
-}
-
-// The library pauses before the sources and resumes after them, so it never sees a gap
-// it would have to encode. Before the start nothing runs that could be paused; a paused
-// grab thread would not even begin when started later.
 void ZMAVRecorderMenuPrivate::pause()
 {
-    if (!m_started)
-        return;
-    ZMAV_Pause(q, nullptr);
-    Capture_PauseAudio();
-    Capture_PauseScreen();
+    m_session.pause();
 }
 
 void ZMAVRecorderMenuPrivate::resume()
 {
-    if (!m_started)
-        return;
-    Capture_ResumeAudio();
-    Capture_ResumeScreen();
-    ZMAV_Resume(q, nullptr);
+    m_session.resume();
 }
 
-// The library stops first: its queue then refuses at once, which releases a grab thread
-// blocked in a hand-off.
 void ZMAVRecorderMenuPrivate::stop()
 {
-    ZMAV_Stop(q, nullptr);
-    Capture_StopAudio();
-    Capture_StopScreen();
-    m_started = false;
+    m_session.stop();
+}
+
+void ZMAVRecorderMenuPrivate::onEvent(ZMRecordingSession::Event event, double, const QString& reason)
+{
+    using Event = ZMRecordingSession::Event;
+    switch (event) {
+    case Event::ScreenLost:
+        emit screenLost(tr("屏幕连接已断开, 录制已停止并保存."));
+        break;
+    case Event::MicrophoneLost:
+        emit incident(tr("麦克风已断开, 之后录制的是静音."));
+        break;
+    case Event::SystemSoundLost:
+        emit incident(tr("系统声音已断开, 之后录制的是静音."));
+        break;
+    case Event::WriteError:
+        emit incident(tr("录制文件写入出错: %1").arg(reason));
+        break;
+    }
 }

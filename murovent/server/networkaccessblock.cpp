@@ -3,6 +3,8 @@
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+
+#include "zm_serverlog.h"
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
@@ -80,6 +82,7 @@ bool NetworkAccessBlock::waitForReply(QNetworkReply* reply)
         if (!reply->isFinished())
             loop.exec();
     }
+    qCInfo(lcServer) << reply->operation() << reply->url().toString() << "->" << reply->errorString();
     return reply->error() == QNetworkReply::NoError;
 }
 

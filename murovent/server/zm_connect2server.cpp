@@ -120,14 +120,14 @@ void ZMConnect2Server::checkVersion(const RequestBlock& block)
     if (!versionGreater(store.verInfo().version, version))
         store.setVersionInfo(reply);
     if (versionGreater(store.verInfo().version, ServerInfoStore::localVersion()))
-        emit block.self->signal_serverMsg(0, QString::fromStdString(version));
+        emit block.self->signal_serverMsg(NewVersion, QString::fromStdString(version));
 }
 
 void ZMConnect2Server::checkMinimumVersion(const RequestBlock& block)
 {
     // Applies the stored minimum too, so a version the server has dropped stays refused offline.
     if (versionGreater(ServerInfoStore::instance().verInfo().canUseMinVersion, ServerInfoStore::localVersion()))
-        emit block.self->signal_serverMsg(4, QString());
+        emit block.self->signal_serverMsg(VersionRetired, QString());
 }
 
 void ZMConnect2Server::refreshAdvertisement(const RequestBlock& block)
@@ -156,7 +156,7 @@ void ZMConnect2Server::refreshAdvertisement(const RequestBlock& block)
     ServerInfoStore& store = ServerInfoStore::instance();
     store.setAdInfo(reply);
     store.setAdImage(record);
-    emit block.self->signal_serverMsg(3, QString());
+    emit block.self->signal_serverMsg(AdvertisementReady, QString());
 }
 
 bool ZMConnect2Server::adPictureIsCurrent(int replyId)
@@ -174,5 +174,5 @@ void ZMConnect2Server::sendUseReport(const RequestBlock& block)
     if (!UploadManager::instance()->useReport(block.mac, block.version, block.computerName, block.userName,
                                               block.useState, reply))
         return;
-    emit block.self->signal_serverMsg(block.useState != 0 ? 1 : 2, QString::fromLatin1(kReportAnswer));
+    emit block.self->signal_serverMsg(block.useState != 0 ? StartReportAnswered : ExitReportAnswered, QString::fromLatin1(kReportAnswer));
 }

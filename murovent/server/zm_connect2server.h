@@ -10,13 +10,20 @@
 
 // Talks to the product server on worker threads: at start-up the version check, the
 // advertisement and a usage report; at exit the usage report alone. Results arrive through
-// signal_serverMsg, emitted on the worker thread (so queued to GUI objects):
-//   0 newer version (info: its version text), 1 start-up report answered ("2015"),
-//   2 exit report answered ("2015"), 3 advertisement refreshed, 4 version below the server's minimum.
+// signal_serverMsg, emitted on the worker thread (so queued to GUI objects), with one of the
+// ServerMessage ids.
 class ZMConnect2Server : public QObject
 {
     Q_OBJECT
 public:
+    enum ServerMessage {
+        NewVersion = 0,          // info: the newer version's text
+        StartReportAnswered = 1, // info: "2015"
+        ExitReportAnswered = 2,  // info: "2015"
+        AdvertisementReady = 3,
+        VersionRetired = 4,      // this version is below the server's minimum
+    };
+
     static ZMConnect2Server* instance();
     ~ZMConnect2Server() override;
 

@@ -23,7 +23,7 @@ ZMWindow::ZMWindow(QWidget* parent)
     QToolBar* toolBar = addToolBar(QStringLiteral("TextEdit"));
     toolBar->setMovable(false);
     m_recorder = new ZMAVRecorderMenu(this);
-    connect(m_recorder, SIGNAL(signal_statuChanged(int,QString)), this, SLOT(slot_statuChanged(int,QString)));
+    connect(m_recorder, &ZMAVRecorderMenu::signal_statuChanged, this, &ZMWindow::slot_statuChanged);
     toolBar->addWidget(m_recorder);
 
     auto* view = new ZMGraphicsView;
@@ -135,5 +135,5 @@ void ZMWindow::closeEvent(QCloseEvent* event)
     // No tray to hide in: closing the window leaves the program, through the panel's exit
     // so that the themes are saved and the exit report is sent.
     event->ignore();
-    m_recorder->slot_exit();
+    emit exitRequested();
 }

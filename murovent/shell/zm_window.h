@@ -34,6 +34,10 @@ public:
     // The balloon text for a recording state: the panel's message if it has one.
     static QString statusText(int status, const QString& msg);
 
+signals:
+    // Closing the window without a tray to hide in means leaving the program.
+    void exitRequested();
+
 public slots:
     void slot_systemTrayActive(QSystemTrayIcon::ActivationReason reason);
     void slot_statuChanged(int status, QString msg);

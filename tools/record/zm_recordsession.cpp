@@ -1,48 +1,19 @@
 #include "zm_recordsession.h"
 
-#include "zm_capture.h"
-
-#include <zmav/zm_movie_info.h>
 #include <zmav/zmav.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 
-#include <X11/Xlib.h>
-
 #include <algorithm>
-#include <cmath>
-
-extern "C" {
-#include <libavutil/log.h>
-}
-
 #include <atomic>
+#include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 namespace {
 
 std::atomic<bool> g_stopRequested{false};
-
-bool deliverVideo(const char* bytes, int count)
-{
-    return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count);
-}
-
-bool deliverAudio(const char* bytes, int count)
-{
-    return ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count);
-}
-
-ZMAV_Stats stats()
-{
-    ZMAV_Stats figures{};
-    ZMAV_GetStats(nullptr, nullptr, &figures);
-    return figures;
-}
 
 QString clock(double seconds)
 {
@@ -69,15 +40,10 @@ ZMRecordSession::ZMRecordSession(const ZMRecordOptions& options)
     m_ticker.setTimerType(Qt::PreciseTimer);
     m_ticker.setInterval(50);
     connect(&m_ticker, &QTimer::timeout, this, &ZMRecordSession::tick);
+    connect(&m_session, &ZMRecordingSession::event, this, &ZMRecordSession::onEvent);
 }
 
-ZMRecordSession::~ZMRecordSession()
-{
-    if (m_screenCreated)
-        Capture_StopScreen();
-    if (m_audioCreated)
-        Capture_StopAudio();
-}
+ZMRecordSession::~ZMRecordSession() = default;
 
 void ZMRecordSession::requestStop()
 {
@@ -86,71 +52,44 @@ void ZMRecordSession::requestStop()
 
 bool ZMRecordSession::prepare(QString* error)
 {
-    if ((!m_options.audioOnly && !checkArea(error)) || !checkOutput(error) || !loadMarks(error) ||
-        !prepareAudio(error))
+    ZMRecordingSettings settings;
+    if ((!m_options.audioOnly && !checkArea(error)) || !checkOutput(error) || !loadMarks(&settings, error))
         return false;
-    if (m_options.audioOnly)
+    settings.streams = m_options.audio == ZMRecordOptions::NoAudio ? ZM_VIDEO
+                       : m_options.audioOnly                       ? ZM_AUDIO
+                                                                   : ZM_AUDIO_VIDEO;
+    settings.display = m_options.display.toLocal8Bit();
+    if (m_options.hasArea)
+        settings.area = QRect(m_options.x, m_options.y, m_options.width, m_options.height);
+    settings.fps = m_options.fps;
+    settings.cursor = m_options.cursor;
+    settings.sound = m_options.audio == ZMRecordOptions::SystemSound ? ZMRecordingSettings::Sound::SystemSound
+                                                                    : ZMRecordingSettings::Sound::Microphone;
+    settings.sampleRate = m_options.rate;
+    settings.channels = 2;
+    settings.outputPath = m_options.output.toUtf8();
+    settings.videoQuality = m_options.quality;
+    settings.videoPreset = m_options.preset.toUtf8();
+    if (m_session.prepare(settings, error)) {
+        warnAboutMarks();
         return true;
-    if (!m_options.display.isEmpty())
-        qputenv("DISPLAY", m_options.display.toLocal8Bit());
-    if (!Capture_CreateScreen(m_options.x, m_options.y, m_options.width, m_options.height,
-                              m_options.fps, m_options.cursor)) {
-        *error = QStringLiteral("cannot grab this screen (it needs 24- or 32-bit true colour)");
-        return false;
     }
-    m_screenCreated = true;
-    Capture_SetVideoCallback(deliverVideo);
-    for (size_t i = 0; i < m_marks.size(); ++i)
-        Capture_AddFilter(m_options.marks[i].x, m_options.marks[i].y, &m_marks[i]);
-    return true;
+    if (m_session.failedStage() == ZMRecordingSession::Stage::Sound)
+        *error = QStringLiteral("cannot record sound: %1").arg(*error);
+    return false;
 }
 
-// The source writes back the format it records in, which the file must be told.
-bool ZMRecordSession::prepareAudio(QString* error)
+// The command line's own rules for an area; whether it lies on the screen is the screen
+// back-end's to say.
+bool ZMRecordSession::checkArea(QString* error) const
 {
-    if (m_options.audio == ZMRecordOptions::NoAudio)
-        return true;
-    int rate = m_options.rate, channels = 2, bits = 16;
-#ifdef ZM_SYSTEM_SOUND
-    if (m_options.audio == ZMRecordOptions::SystemSound)
-        m_audioCreated = Capture_CreateSysAudio(&rate, &channels, &bits);
-    else
-#endif
-        m_audioCreated = Capture_CreateMicAudio(&rate, &channels, &bits);
-    if (!m_audioCreated) {
-        *error = QStringLiteral("cannot record sound: %1").arg(Capture_AudioError());
-        return false;
-    }
-    m_audioRate = rate;
-    m_audioChannels = channels;
-    Capture_SetAudioCallback(deliverAudio);
-    m_streams = m_options.audioOnly ? ZM_AUDIO : ZM_AUDIO_VIDEO;
-    return true;
-}
-
-bool ZMRecordSession::checkArea(QString* error)
-{
-    const QByteArray name = m_options.display.isEmpty() ? qgetenv("DISPLAY") : m_options.display.toLocal8Bit();
-    if (name.isEmpty()) {
+    if (m_options.display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) {
         *error = QStringLiteral("no X display: set DISPLAY or use --display");
         return false;
     }
-    Display* display = XOpenDisplay(name.constData());
-    if (!display) {
-        *error = QStringLiteral("cannot open X display %1").arg(QString::fromLocal8Bit(name));
-        return false;
-    }
-    const int screenWidth = DisplayWidth(display, DefaultScreen(display));
-    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
-    XCloseDisplay(display);
-    ZMRecordOptions& o = m_options;
-    if (!o.hasArea) {
-        // H.264 in 4:2:0 needs even sizes; an odd screen loses its last column or row.
-        o.x = o.y = 0;
-        o.width = screenWidth & ~1;
-        o.height = screenHeight & ~1;
+    const ZMRecordOptions& o = m_options;
+    if (!o.hasArea)
         return true;
-    }
     const QString area = QStringLiteral("%1,%2,%3,%4").arg(o.x).arg(o.y).arg(o.width).arg(o.height);
     if (o.width % 2 || o.height % 2) {
         *error = QStringLiteral("area %1: width and height must be even").arg(area);
@@ -158,11 +97,6 @@ bool ZMRecordSession::checkArea(QString* error)
     }
     if (o.width < 64 || o.height < 64) {
         *error = QStringLiteral("area %1: at least 64 x 64 pixels are needed").arg(area);
-        return false;
-    }
-    if (o.x + o.width > screenWidth || o.y + o.height > screenHeight) {
-        *error = QStringLiteral("area %1 is not inside the screen (%2 x %3)")
-                     .arg(area).arg(screenWidth).arg(screenHeight);
         return false;
     }
     return true;
@@ -198,7 +132,7 @@ bool ZMRecordSession::checkOutput(QString* error) const
     return true;
 }
 
-bool ZMRecordSession::loadMarks(QString* error)
+bool ZMRecordSession::loadMarks(ZMRecordingSettings* settings, QString* error) const
 {
     for (const ZMRecordOptions::Mark& mark : m_options.marks) {
         QImage image(mark.path);
@@ -206,53 +140,37 @@ bool ZMRecordSession::loadMarks(QString* error)
             *error = QStringLiteral("cannot read the watermark picture %1").arg(mark.path);
             return false;
         }
-        if (image.width() > m_options.width || image.height() > m_options.height)
-            std::fprintf(stderr, "murovent-record: warning: watermark %s (%dx%d) is larger than the "
-                                 "area (%dx%d) and will not be drawn\n",
-                         qPrintable(mark.path), image.width(), image.height(),
-                         m_options.width, m_options.height);
-        m_marks.push_back(image);
+        settings->marks.push_back({image, QPoint(mark.x, mark.y)});
     }
     return true;
 }
 
+// A mark larger than the pictures is never drawn: say so, the recording goes on without it.
+void ZMRecordSession::warnAboutMarks() const
+{
+    const ZM_MovieInfo& info = m_session.movieInfo();
+    for (const ZMRecordOptions::Mark& mark : m_options.marks) {
+        const QImage image(mark.path);
+        if (image.width() > info.width || image.height() > info.height)
+            std::fprintf(stderr, "murovent-record: warning: watermark %s (%dx%d) is larger than the "
+                                 "area (%dx%d) and will not be drawn\n",
+                         qPrintable(mark.path), image.width(), image.height(), info.width, info.height);
+    }
+}
+
 int ZMRecordSession::run()
 {
-    // The encoder's own chatter would bury the status line; warnings and errors still show.
-    av_log_set_level(AV_LOG_WARNING);
-    ZM_MovieInfo info;
-    info.FrameFormat = FRAME_BGRA;
-    info.frameRate = m_options.fps;
-    info.gopSize = qMax(10 * m_options.fps, 100);
-    info.maxBframe = 0;
-    info.quality = 0;
-    info.videoBitRate = 0;  // the H.264 encoder's own rate control
-    info.pix_x = m_options.x;
-    info.pix_y = m_options.y;
-    info.width = m_options.width;
-    info.height = m_options.height;
-    info.grabCursor = m_options.cursor;
-    info.autoJumpFrame = true;
-    info.has_audio_video = m_streams;
-    info.audioSampleRate = m_audioRate;
-    info.channels = m_audioChannels;
-    info.audioFrom = m_options.audio == ZMRecordOptions::SystemSound ? 1 : 0;
-    const QByteArray path = m_options.output.toUtf8();
-    std::memcpy(info.save_path, path.constData(), size_t(path.size()) + 1);
-
-    ZMAV_SetVideoEncoding(nullptr, nullptr, m_options.quality, m_options.preset.toUtf8().constData());
-    if (!ZMAV_init(nullptr, nullptr, nullptr, info)) {
-        ZMAV_Stop(nullptr, nullptr);
-        std::fprintf(stderr, "murovent-record: cannot create %s\n", path.constData());
+    QString error;
+    if (!m_session.open(&error)) {
+        std::fprintf(stderr, "murovent-record: cannot create %s: %s\n", qPrintable(m_options.output),
+                     qPrintable(error));
         return 1;
     }
-    ZMAV_Start(nullptr, nullptr);
-    if (m_audioCreated && !Capture_StartAudio()) {
-        ZMAV_Stop(nullptr, nullptr);
-        std::fprintf(stderr, "murovent-record: cannot record sound: %s\n", qPrintable(Capture_AudioError()));
+    if (!m_session.start(&error)) {
+        m_session.stop();
+        std::fprintf(stderr, "murovent-record: cannot record sound: %s\n", qPrintable(error));
         return 1;
     }
-    Capture_StartScreen();
     m_recording = true;
     m_elapsed.start();
     m_ticker.start();
@@ -265,23 +183,37 @@ void ZMRecordSession::tick()
     if (g_stopRequested) {
         m_stopReason = QStringLiteral("stopped on request");
         finish(0);
-    } else if (ZMAV_GetWriteFailures(nullptr, nullptr) > 0) {
-        // What was written before the failure stays playable; going on would lose the rest.
-        char reason[512];
-        ZMAV_GetLastError(nullptr, nullptr, reason, sizeof reason);
-        m_stopReason = QStringLiteral("writing the file failed (%1); recording stopped")
-                           .arg(QString::fromUtf8(reason));
-        finish(1);
-    } else if (Capture_ScreenLost()) {
-        m_stopReason = QStringLiteral("the X display went away (or shrank below the area); "
-                                      "recording cut short");
-        finish(1);
     } else if (m_options.duration > 0 && seconds >= m_options.duration && lastSlotWritten(seconds)) {
         m_stopReason = QStringLiteral("duration reached");
         finish(0);
     } else {
         showProgress();
     }
+}
+
+void ZMRecordSession::onEvent(ZMRecordingSession::Event event, double at, const QString& reason)
+{
+    using Event = ZMRecordingSession::Event;
+    const QString when = clock(at);
+    switch (event) {
+    case Event::ScreenLost:
+        m_stopReason = QStringLiteral("%1 at %2; recording cut short")
+                           .arg(reason.isEmpty() ? QStringLiteral("the screen went away") : reason, when);
+        finish(1);
+        return;
+    case Event::MicrophoneLost:
+        m_incidents << QStringLiteral("microphone lost at %1; silence recorded from then on").arg(when);
+        break;
+    case Event::SystemSoundLost:
+        m_incidents << QStringLiteral("system sound lost at %1; silence recorded from then on").arg(when);
+        break;
+    case Event::WriteError:
+        m_incidents << QStringLiteral("write error at %1: %2").arg(when, reason);
+        break;
+    }
+    if (m_lastProgressMs >= 0)
+        std::fputc('\n', stderr);
+    std::fprintf(stderr, "murovent-record: %s\n", qPrintable(m_incidents.last()));
 }
 
 // A timed recording should hold duration x fps frame slots. The encoder writes the last one a
@@ -293,10 +225,9 @@ bool ZMRecordSession::lastSlotWritten(double seconds) const
         return true;
     const int expected = int(std::lround(m_options.duration * m_options.fps));
     const double grace = std::max(2.0 / m_options.fps, 0.15);
-    return stats().frameSlots >= expected || seconds >= m_options.duration + grace;
+    return m_session.figures().frameSlots >= expected || seconds >= m_options.duration + grace;
 }
 
-// The library first, so that a hand-over blocked on its full queue returns, then the screen.
 void ZMRecordSession::finish(int status)
 {
     if (!m_recording)
@@ -305,11 +236,7 @@ void ZMRecordSession::finish(int status)
     m_ticker.stop();
     m_recordedSeconds = m_elapsed.nsecsElapsed() / 1e9;
     const bool progressShown = m_lastProgressMs >= 0;
-    ZMAV_Stop(nullptr, nullptr);
-    Capture_StopAudio();
-    m_audioCreated = false;
-    Capture_StopScreen();
-    m_screenCreated = false;
+    m_session.stop();
     if (progressShown)
         std::fputc('\n', stderr);
     printSummary();
@@ -323,25 +250,28 @@ void ZMRecordSession::showProgress()
         return;
     m_lastProgressMs = ms;
     std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
-                 stats().frameSlots, qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 m_session.figures().frameSlots, qPrintable(sizeText(QFileInfo(m_options.output).size())));
     std::fflush(stderr);
 }
 
 void ZMRecordSession::printSummary() const
 {
-    const ZMAV_Stats figures = stats();
+    const ZMAV_Stats figures = m_session.figures();
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
                  qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
                  qPrintable(sizeText(QFileInfo(m_options.output).size())));
-    if (m_streams & ZM_VIDEO)
+    const ZM_MovieInfo& info = m_session.movieInfo();
+    if (info.has_audio_video & ZM_VIDEO)
         std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "
                          "empty %d (capture did not keep up), dropped at the stop %d\n",
                  figures.frameSlots, m_options.fps, figures.frameSlots / double(m_options.fps),
                  figures.newPictures, figures.repeatedSlots, figures.emptySlots, figures.picturesDropped);
-    if (m_streams & ZM_AUDIO)
+    if (info.has_audio_video & ZM_AUDIO)
         std::fprintf(stderr, "  audio  %s, %d Hz, %d channels: chunks refused %d (the encoder's "
                              "queue was full)\n",
                      m_options.audio == ZMRecordOptions::SystemSound ? "system sound" : "microphone",
-                     m_audioRate, m_audioChannels, figures.audioChunksRefused);
+                     info.audioSampleRate, info.channels, figures.audioChunksRefused);
+    for (const QString& incident : m_incidents)
+        std::fprintf(stderr, "  note   %s\n", qPrintable(incident));
 }

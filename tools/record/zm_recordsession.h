@@ -2,17 +2,16 @@
 
 #include "zm_recordoptions.h"
 
-#include <zmav/zm_movie_info.h>
+#include <session/zm_recordingsession.h>
 
 #include <QElapsedTimer>
-#include <QImage>
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
-#include <vector>
-
-// One command-line recording on the program's own path: the capture facade feeds the
-// encoder library through its C interface, in the order the program uses.
+// The command line's driver of one recording: it turns the options into the recording's
+// settings under the command line's own rules, runs the recording session until the duration,
+// a signal or a lost screen ends it, and prints the progress line and the summary.
 class ZMRecordSession : public QObject
 {
     Q_OBJECT
@@ -20,8 +19,8 @@ public:
     explicit ZMRecordSession(const ZMRecordOptions& options);
     ~ZMRecordSession() override;
 
-    // Checks everything against the real system and creates the screen source; nothing is
-    // written yet. False with `error` set when the arguments cannot be honoured.
+    // Checks everything against the real system and creates the sources; nothing is written
+    // yet. False with `error` set when the arguments cannot be honoured.
     bool prepare(QString* error);
     // Opens the file and records until the duration is reached, a stop is requested by a
     // signal, or the screen goes away. Returns the exit status (0 recorded, 1 failed or cut
@@ -32,27 +31,24 @@ public:
     static void requestStop();
 
 private:
-    bool checkArea(QString* error);
-    bool prepareAudio(QString* error);
+    bool checkArea(QString* error) const;
     bool checkOutput(QString* error) const;
-    bool loadMarks(QString* error);
+    bool loadMarks(ZMRecordingSettings* settings, QString* error) const;
+    void warnAboutMarks() const;
     void tick();
+    void onEvent(ZMRecordingSession::Event event, double at, const QString& reason);
     bool lastSlotWritten(double seconds) const;
     void finish(int status);
     void showProgress();
     void printSummary() const;
 
     ZMRecordOptions m_options;
-    std::vector<QImage> m_marks;
-    bool m_screenCreated = false;
+    ZMRecordingSession m_session;
     bool m_recording = false;
     QTimer m_ticker;
     QElapsedTimer m_elapsed;
     qint64 m_lastProgressMs = -1;
     double m_recordedSeconds = 0;
     QString m_stopReason;
-    int m_streams = ZM_VIDEO;
-    bool m_audioCreated = false;
-    int m_audioRate = 0;       // as the audio source records it
-    int m_audioChannels = 0;
+    QStringList m_incidents;   // losses and errors met while recording, repeated in the summary
 };

@@ -25,17 +25,6 @@ constexpr int kAudioFrameBytesPerChannel = kAudioFrameSamples * 2;
 
 } // namespace
 
-class ZM_AVManager::WriterGuard {
-public:
-    explicit WriterGuard(std::atomic<int>& writers) : m_writers(writers) { ++m_writers; }
-    ~WriterGuard() { --m_writers; }
-    WriterGuard(const WriterGuard&) = delete;
-    WriterGuard& operator=(const WriterGuard&) = delete;
-
-private:
-    std::atomic<int>& m_writers;
-};
-
 ZM_AVManager::ZM_AVManager() : m_movieInfo()
 {
 }
@@ -157,7 +146,7 @@ void ZM_AVManager::waitForWriters() const
 // looks at the count: either the writer sees the stop, or ZM_Stop waits for it.
 bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block)
 {
-    WriterGuard guard(m_writers);
+    WriterGuard guard(*this);
     // A picture of another size would be dropped by the encoder, yet count on the schedule.
     if (data && size != 0 && size != pictureBytes(m_movieInfo))
         return false;
@@ -166,7 +155,7 @@ bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block
 
 bool ZM_AVManager::ZM_writeAudio(const unsigned char* data, int size, bool block)
 {
-    WriterGuard guard(m_writers);
+    WriterGuard guard(*this);
     if (!is_Working() || size < 0)
         return false;
     if (AudioPool::instance().writenBytes(data, size, block))

@@ -36,21 +36,18 @@ void ZM_CurrentRecording::control(const std::function<void(ZM_AVManager&)>& acti
         action(*manager);
 }
 
+// The call is counted among the recording's producers while the recording is still in reach,
+// so retiring it (which stops it, and stopping waits for its producers) cannot delete it under
+// the call.
 bool ZM_CurrentRecording::use(const std::function<bool(ZM_AVManager&)>& action)
 {
-    ZM_AVManager* manager;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        manager = m_manager;
-        if (!manager)
-            return false;
-        ++m_users;
-    }
-    const bool result = action(*manager);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (--m_users == 0)
-        m_idle.notify_all();
-    return result;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_manager)
+        return false;
+    ZM_AVManager& manager = *m_manager;
+    const ZM_AVManager::WriterGuard inside(manager);
+    lock.unlock();
+    return action(manager);
 }
 
 bool ZM_CurrentRecording::stats(ZMAV_Stats* out)
@@ -105,7 +102,7 @@ ZM_EncoderChoices ZM_CurrentRecording::choices()
 }
 
 // First out of reach of new capture calls; stopping then releases the calls blocked in the
-// intake, and the recording is deleted once none of them is inside it any more.
+// intake and waits until none of them is inside the recording any more.
 void ZM_CurrentRecording::retire()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -117,7 +114,6 @@ void ZM_CurrentRecording::retire()
         return;
     old->ZM_Stop();
     lock.lock();
-    m_idle.wait(lock, [this] { return m_users == 0; });
     m_last = old->stats();
     m_lastWriteFailures = old->writeFailures();
     m_lastWriteError = old->writeError();

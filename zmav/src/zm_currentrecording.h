@@ -3,7 +3,6 @@
 #include <zmav/zm_avencoder.h>
 #include <zmav/zmav.h>
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -49,10 +48,8 @@ private:
 
     std::mutex m_control;
     std::mutex m_mutex;
-    std::condition_variable m_idle;
     ZM_AVManager* m_manager = nullptr;
     ZM_AVManager* m_retiring = nullptr; // out of reach of capture calls, still stopping
-    int m_users = 0;
     bool m_haveLast = false;
     ZMAV_Stats m_last{};
     int m_lastWriteFailures = 0;

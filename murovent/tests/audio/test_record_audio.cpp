@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include "mp4_probe.h"
@@ -67,6 +68,28 @@ TEST(RecordAudioOptions, ScreenWithSystemSound)
     EXPECT_EQ(audio->sampleRate, 48000);
     EXPECT_EQ(audio->channels, 2);
     EXPECT_NEAR(audio->duration, 3.0, 0.3);
+}
+
+// Ends the environment's sound server.
+TEST(RecordAudioLost, SystemSoundLossIsToldAndRepeatedInTheSummary)
+{
+    TonePlayer player;
+    player.start(440);
+    const QString path = QString::fromStdString(tempPath("lost.mp4"));
+    QProcess process;
+    process.start(QString::fromStdString(g_recorder), {"--audio", "system", "--area", "0,0,320,240",
+                                                       "--duration", "3", path});
+    ASSERT_TRUE(process.waitForStarted());
+    spin(1200);
+    killSoundServer();
+    ASSERT_TRUE(process.waitForFinished(15000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    const QRegularExpression line("system sound lost at 00:00:01\\.\\d; silence recorded from then on\n");
+    EXPECT_EQ(errors.count(line), 2) << "told when it happened and in the summary: " << errors.toStdString();
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(path.toStdString());
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_NEAR(info.stream("audio")->duration, 3.0, 0.3) << "silence after the loss";
 }
 #endif
 

@@ -133,6 +133,31 @@ TEST_F(RecordTest, FullScreenWithoutCursor)
     EXPECT_TRUE(near(picture, 425, 330, kGreen));
     EXPECT_TRUE(near(picture, kPointerX + 4, kPointerY + 4, kBackground)) << "no cursor unless asked";
     EXPECT_NE(messages.find("slots written"), std::string::npos) << messages;
+    EXPECT_EQ(messages.find("x264"), std::string::npos) << "the encoder's own chatter stays out: " << messages;
+    EXPECT_EQ(messages.find("murovent."), std::string::npos) << "logging is off by default: " << messages;
+}
+
+TEST_F(RecordTest, LoggingOnRequestAndAFileThatCannotBeMadeSaysWhy)
+{
+    setenv("QT_LOGGING_RULES", "murovent.capture.info=true", 1);
+    std::string messages;
+    const int status = record({"--duration", "1", "--area", "0,0,320,240", path("logged.mp4")}, &messages);
+    unsetenv("QT_LOGGING_RULES");
+    ASSERT_EQ(status, 0) << messages;
+    EXPECT_NE(messages.find("murovent.capture: screen back-end x11 size QSize(320, 240) format BGRX"),
+              std::string::npos) << messages;
+
+    // A full disk takes the file but not its header.
+    const std::string full = path("full");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(full)));
+    if (std::system(("mount -t tmpfs -o size=64k tmpfs " + full).c_str()) != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    std::system(("dd if=/dev/zero of=" + full + "/filler bs=4k count=64 2>/dev/null").c_str());
+    const int refused = record({"--duration", "1", full + "/x.mp4"}, &messages);
+    std::system(("umount " + full).c_str());
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(messages.find("x.mp4: @ avformat_write_header(...) error !: No space left on device"),
+              std::string::npos) << messages;
 }
 
 QString savePng(const QTemporaryDir& dir, const char* name, int w, int h,

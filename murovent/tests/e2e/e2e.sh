@@ -76,6 +76,10 @@ program=$prefix/bin/murovent
 export LD_LIBRARY_PATH=$prefix/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 libraries=$(ldd "$program")
 grep -q "libZMAV.so.* => $prefix/lib/" <<<"$libraries" || fail "the installed program does not use the installed library"
+# Another program builds against the installed library through its pkg-config file.
+printf '#include <zmav/zmav.h>\nint main(void) { return ZMAV_GetWriteFailures(0, 0); }\n' >"$work/user.c"
+flags=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs ZMAV) || fail "no ZMAV.pc"
+cc -std=c11 "$work/user.c" $flags -o "$work/user" && "$work/user" || fail "building against ZMAV.pc ($flags)"
 
 cat >"$work/server.json" <<'EOF'
 {"getProductInfo": {"body": "{\"version\":\"3.2.2\",\"canUseMinVersion\":\"3.0.0\",\"productName\":\"Murovent\"}"},

@@ -64,10 +64,20 @@ public:
     // Read by tests and the library's own diagnostics; null before open.
     const ZM_AVEncoder* encoder() const { return m_encoder.get(); }
 
-private:
-    // Counts a producer inside the intake for as long as it lives.
-    class WriterGuard;
+    // Counts a producer inside the intake for as long as it lives; ZM_Stop waits until none
+    // is left, so a recording can be destroyed once ZM_Stop has returned.
+    class WriterGuard {
+    public:
+        explicit WriterGuard(ZM_AVManager& manager) : m_writers(manager.m_writers) { ++m_writers; }
+        ~WriterGuard() { --m_writers; }
+        WriterGuard(const WriterGuard&) = delete;
+        WriterGuard& operator=(const WriterGuard&) = delete;
 
+    private:
+        std::atomic<int>& m_writers;
+    };
+
+private:
     // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;

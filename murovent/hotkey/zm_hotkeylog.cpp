@@ -1,0 +1,3 @@
+#include "zm_hotkeylog.h"
+
+Q_LOGGING_CATEGORY(lcHotkey, "murovent.hotkey", QtWarningMsg)

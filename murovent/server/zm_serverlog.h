@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// The server subsystem's log. Quiet unless enabled, e.g.
+// QT_LOGGING_RULES="murovent.server.info=true".
+Q_DECLARE_LOGGING_CATEGORY(lcServer)
