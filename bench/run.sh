@@ -4,6 +4,7 @@
 #   manager   CPU per frame, sustained frame rate and peak memory through the C interface
 #   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop)
 #   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
+#   longrun   an hour (BENCH_SECONDS) with system sound: memory, timeline, CPU per frame
 #   fuzz      the theme file reader under libFuzzer (BENCH_FUZZ_SECONDS, default 180)
 # Figures only mean something on an otherwise idle machine.
 #
@@ -16,7 +17,7 @@ build="$top/build-bench"
   -DMUROVENT_BUILD_BENCH=ON >/dev/null || exit 1
 
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(encoder manager capture audio fuzz)
+[ ${#names[@]} -gt 0 ] || names=(encoder manager capture audio longrun fuzz)
 status=0
 for name in "${names[@]}"; do
   echo "===== $name ====="

@@ -11,6 +11,7 @@
 #include "zm_about.h"
 #include "serverinfostore.h"
 #include "zm_avrecordermenu_p.h"
+#include <session/zm_recordingjournal.h>
 #include "zm_connect2server.h"
 #include "zm_graphicsitem.h"
 #include "zm_graphicsview.h"
@@ -66,6 +67,8 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
 {
     Q_ASSERT(m_mainWindow);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::writeFailed, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::diskSpaceLow, this, &ZMAVRecorderMenu::information);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
     connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();
@@ -81,6 +84,33 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     updateControls();
     setAttribute(Qt::WA_DeleteOnClose);
     slot_fullScreenshot();
+    QTimer::singleShot(0, this, &ZMAVRecorderMenu::recoverInterrupted);
+}
+
+// Recordings that the last run left in progress (it was killed, crashed or lost power) play
+// up to about their last second; those the library can finish are finished, and the user
+// hears about them once.
+void ZMAVRecorderMenu::recoverInterrupted()
+{
+    const QList<ZMRecordingJournal::Found> found = ZMRecordingJournal(ZMAVRecorderMenuPrivate::inProgressList()).recover();
+    if (found.isEmpty())
+        return;
+    QStringList lines;
+    for (const ZMRecordingJournal::Found& f : found) {
+        switch (f.outcome) {
+        case ZMRecordingJournal::Found::Finished:
+        case ZMRecordingJournal::Found::PlaysAsItIs:
+            lines << tr("%1 (已保存到中断前约一秒)").arg(f.path);
+            break;
+        case ZMRecordingJournal::Found::Missing:
+            lines << tr("%1 (文件已不存在)").arg(f.path);
+            break;
+        case ZMRecordingJournal::Found::Damaged:
+            lines << tr("%1 (无法修复: %2)").arg(f.path, f.reason);
+            break;
+        }
+    }
+    information(tr("上次录制被意外中断:\n%1").arg(lines.join(QLatin1Char('\n'))));
 }
 
 // The bars live in the panel's frames or in their pop-ups, which have no parent and go with
@@ -253,7 +283,8 @@ void ZMAVRecorderMenu::startCapture()
     information(error);
 }
 
-// Without a screen no more pictures come; stopping finalises what was recorded.
+// Without a screen no more pictures come, and after a failed write none would be kept:
+// stopping finalises what was recorded.
 void ZMAVRecorderMenu::onScreenLost(const QString& text)
 {
     slot_stop();

@@ -137,6 +137,7 @@ private:
     void resume();
     void startCapture();
     void onScreenLost(const QString& text);
+    void recoverInterrupted();
     bool recordArea(QRect* area);
     QRect screenArea() const;
     bool outputPath(QString* path);

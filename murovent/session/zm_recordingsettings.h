@@ -40,4 +40,6 @@ struct ZMRecordingSettings
     // and speed preset ("ultrafast" to "medium").
     int videoQuality = -1;
     QByteArray videoPreset = "ultrafast";
+    // A file listing the recordings in progress (see ZMRecordingJournal); empty: none kept.
+    QString inProgressList;
 };

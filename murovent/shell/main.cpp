@@ -1,6 +1,7 @@
 // The program's entry: one copy at a time, then the main window.
 #include "zm_instancelock.h"
 #include "zm_product.h"
+#include "zm_signalexit.h"
 #include "zm_window.h"
 
 #include <QApplication>
@@ -22,6 +23,9 @@ int main(int argc, char* argv[])
     }
 
     ZMWindow window;
+    // Logout, shutdown or Ctrl+C end the program as its exit button does: the themes are
+    // saved and the recording is finished.
+    ZMSignalExit signalExit([&window] { emit window.exitRequested(); });
     window.show();
     return app.exec();
 }

@@ -208,7 +208,13 @@ void ZMRecordSession::onEvent(ZMRecordingSession::Event event, double at, const 
         m_incidents << QStringLiteral("system sound lost at %1; silence recorded from then on").arg(when);
         break;
     case Event::WriteError:
-        m_incidents << QStringLiteral("write error at %1: %2").arg(when, reason);
+        // The session has stopped the recording; the file plays up to the failure.
+        m_stopReason = QStringLiteral("writing the file failed at %1 (%2); recording stopped, what was "
+                                      "written before plays").arg(when, reason);
+        finish(1);
+        return;
+    case Event::DiskSpaceLow:
+        m_incidents << QStringLiteral("warning: the disk is nearly full (%1); the recording goes on").arg(reason);
         break;
     }
     if (m_lastProgressMs >= 0)

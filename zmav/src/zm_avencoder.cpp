@@ -155,7 +155,7 @@ void ZM_AVEncoder::init(ZM_MovieInfo* info)
     // recording that is interrupted keeps them.
     m_context->flags |= AVFMT_FLAG_FLUSH_PACKETS;
     AVDictionary* options = nullptr;
-    if (m_container == Mp4Family) {
+    if (m_container == Mp4Family && m_choices.fragmented) {
         av_dict_set(&options, "movflags", "+empty_moov+default_base_moof", 0);
         av_dict_set(&options, "frag_duration", kFragmentMicroseconds, 0);
     } else if (m_container == Matroska) {
@@ -535,7 +535,7 @@ void ZM_AVEncoder::uninit()
         noteWrite(av_interleaved_write_frame(m_context, nullptr), "@ av_interleaved_write_frame(...) error !");
         noteWrite(av_write_trailer(m_context), "@ av_write_trailer(...) error !");
         closeFile();
-        if (m_container == Mp4Family)
+        if (m_container == Mp4Family && m_choices.fragmented)
             finishFile(m_context->url);
     }
     release();

@@ -28,6 +28,10 @@ struct ZM_EncoderChoices {
     int crf = -1;
     // x264's speed preset, "ultrafast" to "medium".
     std::string preset = "ultrafast";
+    // An MP4 is written in fragments and finished at the stop (it survives interruptions);
+    // false writes it in one piece with its index at the end, as before, which only the
+    // benchmarks use to compare the two.
+    bool fragmented = true;
 
     // Whether a preset is one of those offered (the slower ones cannot keep up with a screen).
     static bool presetOffered(const std::string& preset);
