@@ -181,9 +181,10 @@ while True:
 sys.exit(0 if b'moof' not in types and types and types[-1] == b'moov' else 1)
 PY
 }
-# record_then SIGNAL: starts the program, records with the hot key and sends SIGNAL (and, for
-# "INT INT", a second one 10 ms later) 3.5 s into the recording; the new file's name is left in
-# $movie and the program's pid in $pid.
+# record_then SIGNALS: starts the program, records with the hot key and sends the signals, 10 ms
+# apart, 3.5 s into the recording; the new file's name is left in $movie and the program's pid
+# in $pid. (Started in the background by this script, the program has SIGINT ignored, as
+# programs started by a shell without job control do, and keeps it so.)
 record_then() {
   local before
   before=$(ls "$HOME"/KX~*.mp4)
@@ -200,7 +201,7 @@ record_then() {
   movie=$(comm -13 <(echo "$before") <(ls "$HOME"/KX~*.mp4) | head -n1)
   [ -n "$movie" ] || fail "no new recording before SIG$1"
 }
-for signals in TERM "INT INT"; do
+for signals in TERM "HUP TERM"; do
   record_then "$signals"
   start=$SECONDS
   wait $pid
