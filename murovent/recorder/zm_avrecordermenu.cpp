@@ -11,6 +11,7 @@
 #include "zm_about.h"
 #include "serverinfostore.h"
 #include "zm_avrecordermenu_p.h"
+#include "zm_videooptionsbox.h"
 #include <session/zm_recordingjournal.h>
 #include "zm_connect2server.h"
 #include "zm_graphicsitem.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGraphicsScene>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMessageBox>
@@ -245,6 +247,9 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
                                                   ui->checkBox_sysAudio->isChecked());
     if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
+    const ZMVideoOptions video = ZMVideoOptions::load();
+    settings->videoQuality = video.quality;
+    settings->videoPreset = video.preset.toUtf8();
     if (mode == VideoOnly) {
         settings->streams &= ~ZM_AUDIO;
     } else if (mode == AudioOnly) {
@@ -408,7 +413,9 @@ bool ZMAVRecorderMenu::outputPath(QString* path)
     m_mainWindow->show();
     const QString dir = m_saveBox.widget->dir();
     const QString name = m_saveBox.widget->fileName();
-    const QString format = m_saveBox.widget->format();
+    // The save bar offers ".mp4"; the settings may choose Matroska instead.
+    const QString chosen = ZMVideoOptions::load().container;
+    const QString format = chosen == QLatin1String(".mkv") ? chosen : m_saveBox.widget->format();
     if (dir.isEmpty() || name.isEmpty()) {
         information(tr("存储路径不能为空"));
         return false;
@@ -501,7 +508,12 @@ void ZMAVRecorderMenu::slot_msgHotKeyConflict()
 void ZMAVRecorderMenu::slot_settings()
 {
     HotKeySetDlg dlg(this);
-    dlg.exec();
+    // The encoding choices go below the dialog's own controls.
+    auto* video = new ZMVideoOptionsBox(ZMVideoOptions::load(), &dlg);
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+        grid->addWidget(video, grid->rowCount(), 0, 1, grid->columnCount());
+    if (dlg.exec() == QDialog::Accepted)
+        video->options().save();
 }
 
 void ZMAVRecorderMenu::slot_msgFromServer(int id, QString)

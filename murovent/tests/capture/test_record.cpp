@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <sys/resource.h>
 #include <fcntl.h>
@@ -457,6 +458,21 @@ TEST_F(RecordTest, SeekingToTheMiddleShowsThatMoment)
     const std::vector<uint8_t> middle((std::istreambuf_iterator<char>(in)), {});
     ASSERT_EQ(middle.size(), size_t(w) * h * 4);
     EXPECT_EQ(MovingBar::find(middle, w), xLate) << "seeking to 3 s gives the picture decoded at 3 s";
+
+    // GStreamer reads it as well, with its length, where its tools are installed.
+    if (std::system("command -v gst-discoverer-1.0 >/dev/null 2>&1") != 0)
+        return;
+    std::string report;
+    if (FILE* discoverer = popen(("gst-discoverer-1.0 " + out + " 2>&1").c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, discoverer))
+            report += line;
+        pclose(discoverer);
+    }
+    const size_t at = report.find("Duration: 0:00:");
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_NEAR(std::stod(report.substr(at + 15)), 6.0, 0.3) << report;
+    EXPECT_NE(report.find("Seekable: yes"), std::string::npos) << report;
 }
 
 // Shared-memory segments created by a process, from the kernel's list.

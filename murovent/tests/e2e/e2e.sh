@@ -236,6 +236,53 @@ wait $pid
 [ $? -eq 0 ] || fail "SIGTERM without a recording"
 note "killed recording: played ${duration}s as it was, finished at the next start"
 
+# Under a file-size limit the first failed write stops the recording with a message box; the
+# panel goes back to idle and the file plays up to the failure.
+before=$(ls "$HOME"/KX~*.mp4)
+(ulimit -f 150; exec "$program" >>"$work/out3.txt" 2>>"$work/err3.txt") &
+pid=$!
+pids+=($pid)
+wait_window $pid "$main_title" 20 >/dev/null || fail "no main window under a size limit"
+sleep 1
+focus_pointer_root
+xdotool key ctrl+F1
+box=$(wait_window $pid '提示' 60) || fail "no message when the file-size limit was reached"
+answer "$box"
+sleep 0.5
+kill -0 $pid 2>/dev/null || fail "the panel ended at the write error"
+movie=$(comm -13 <(echo "$before") <(ls "$HOME"/KX~*.mp4) | head -n1)
+finished "$movie" || fail "$movie is not finished after the write error"
+errors=$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -n3)
+[ -z "$errors" ] || fail "decoding $movie after the write error: $errors"
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
+awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "after the write error $movie plays ${duration}s"
+kill -TERM $pid
+wait $pid
+[ $? -eq 0 ] || fail "SIGTERM after the write error"
+note "file-size limit: message, back to idle, $movie finished, ${duration}s"
+
+# The settings' encoding choices (video.cfg, beside the themes): Matroska, a rate factor and a
+# preset reach the file.
+printf 'container=.mkv\nquality=30\npreset=fast\n' >video.cfg
+"$program" >>"$work/out3.txt" 2>>"$work/err3.txt" &
+pid=$!
+pids+=($pid)
+wait_window $pid "$main_title" 20 >/dev/null || fail "no main window with video.cfg"
+sleep 1
+focus_pointer_root
+t0=$(date +%s.%N)
+xdotool key ctrl+F1
+sleep_until 6.5
+kill -TERM $pid
+wait $pid
+movie=$(ls "$HOME"/KX~*.mkv 2>/dev/null | head -n1)
+[ -n "$movie" ] || fail "no Matroska recording with container=.mkv"
+format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$movie")
+[ "$format" = "matroska,webm" ] || fail "$movie is $format"
+grep -aq 'crf=30.0' "$movie" && grep -aq 'subme=6' "$movie" || fail "$movie: rate factor or preset not applied"
+rm video.cfg
+note "video.cfg: $movie, $format, crf 30, preset fast"
+
 # ---- what it leaves behind -----------------------------------------------------------------------
 [ "$(cat hotkey.cfg)" = "$(printf 'Ctrl+F1\nCtrl+F3')" ] || fail "hotkey.cfg: $(cat hotkey.cfg)"
 user=$(ls user_win7.cfg user_xp.cfg 2>/dev/null | head -n1)

@@ -36,8 +36,9 @@ ZMAV_EXPORT int ZMAV_SetVideoEncoding(void* reserved1, void* reserved2, int crf,
 ZMAV_EXPORT void ZMAV_Start(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Pause(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Resume(void* reserved1, void* reserved2);
-/* Ends the intake, encodes and writes what is left, closes the file and destroys the
-   recording. Input still waiting in the library is dropped. */
+/* Ends the intake, encodes and writes what is left, closes the file (an MP4 is finished in
+   place, see ZMAV_FinishFile) and destroys the recording. Input still waiting in the library is
+   dropped. */
 ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
 
 /* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
