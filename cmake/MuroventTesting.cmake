@@ -1,13 +1,18 @@
-# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [TONE hz] [LABELS l...] [TIMEOUT s])
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [NOTIFY] [TONE hz] [LANG locale]
+#             [LABELS l...] [TIMEOUT s])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
-# host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input.
+# host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
+# NOTIFY a private session bus with a notification server on the display.
 # Tests without X run with Qt's offscreen platform.
+# The program's texts are checked in Chinese, its own language: tests run with
+# MUROVENT_LANG=zh whatever the machine's locale. LANG runs a test instead with that locale
+# (LANG and LC_ALL) and no MUROVENT_LANG, so the program chooses by the locale.
 set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE" "NAME;TONE;TIMEOUT" "COMMAND;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY" "NAME;TONE;TIMEOUT;LANG" "COMMAND;LABELS" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -21,6 +26,9 @@ function(mv_add_test)
   if(T_TONE)
     list(APPEND flags --tone ${T_TONE})
   endif()
+  if(T_NOTIFY)
+    list(APPEND flags --notify)
+  endif()
   add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
   set(env
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
@@ -30,7 +38,12 @@ function(mv_add_test)
     # The program reports to its product server at start and exit: tests keep it on this
     # machine (a closed port) unless they run a server of their own.
     "MUROVENT_SERVER_URL=http://127.0.0.1:9")
-  if(NOT T_X AND NOT T_TRAY)
+  if(T_LANG)
+    list(APPEND env "LANG=${T_LANG}" "LC_ALL=${T_LANG}" "LANGUAGE=" "MUROVENT_LANG=")
+  else()
+    list(APPEND env "MUROVENT_LANG=zh")
+  endif()
+  if(NOT T_X AND NOT T_TRAY AND NOT T_NOTIFY)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(NOT T_TIMEOUT)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // audio_bench record SECONDS FILE   records the whole screen at 30 fps with system sound while a
 //                                   client flashes the screen and beeps once a second; prints
 //                                   CPU seconds, frames and the beep/flash offsets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* Screen content for the capture benchmark, drawn on the root window of $DISPLAY at 30 frames
  * a second until killed:
  *   motion   the whole screen scrolls a textured picture, so every pixel changes every frame

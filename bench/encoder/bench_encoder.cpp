@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Pictures per second through ZM_AVEncoder::writeVideoFrame (copy, colour conversion, x264
 // "ultrafast"/"zerolatency", MP4 write) on two kinds of content, and the conversion step alone
 // with swscale, libyuv and, for reference, a plain copy of the same bytes.

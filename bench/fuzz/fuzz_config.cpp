@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Feeds arbitrary text to the markup parser (as text and as a file, through the encoding
 // detection and conversion) and the theme store's reader, then checks that
 // every theme read survives being written into a new document and read back unchanged, and

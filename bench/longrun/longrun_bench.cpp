@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // longrun_bench SECONDS DIR: records SECONDS of desktop-like 1920x1080 pictures at 30 fps with
 // 48 kHz stereo sound in real time through the library, once with the fragmented MP4 writer
 // (the recording path) and once with the writer that keeps its index in memory until the end,

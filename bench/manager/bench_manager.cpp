@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Records desktop-like 1920 x 1080 pictures through the C interface the way the program does
 // (a grab thread at the frame rate, optionally real-time sound) and reports what the library
 // costs: CPU seconds per recorded frame, whether every frame slot made it into the file, and

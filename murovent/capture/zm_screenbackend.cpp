@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_screenbackend.h"
 
 #include "grab_x11.h"

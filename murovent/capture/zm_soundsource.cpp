@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_soundsource.h"
 
 #include "zm_capturelog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "hotkeysetdlg.h"
 
 #include "ui_hotkeysetdlg.h"
@@ -56,7 +57,7 @@ void HotKeySetDlg::on_btn_default_clicked()
     selectText(ui->cbBox_start_Modifer, "Ctrl");
     selectText(ui->cbBox_start_key, "F1");
     selectText(ui->cbBox_stop_Modifer, "Ctrl");
-    selectText(ui->cbBox_stop_key, "F2");
+    selectText(ui->cbBox_stop_key, "F3");
 }
 
 void HotKeySetDlg::on_btn_save_clicked()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_hotkeymgr.h"
 
 #include "zm_globalshortcut.h"
@@ -16,14 +17,21 @@ void checkIndex(int index, const char* file, int line)
         qFatal("ASSERT: \"%s\" in file %s, line %d", "index >= 0 && index < GSC_Length", file, line);
 }
 
+const char* const kBuiltInKeys[ZMHotKeyMgr::GSC_Length] = {"Ctrl+F1", "Ctrl+F3"};
+
+QKeySequence builtInKey(int index)
+{
+    return QKeySequence::fromString(QString::fromLatin1(kBuiltInKeys[index]), QKeySequence::PortableText);
+}
+
 } // namespace
 
 ZMHotKeyMgr::ZMHotKeyMgr(QObject* parent)
     : QObject(parent)
 {
-    m_gsc[GSC_Start] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F1", QKeySequence::PortableText), this);
+    m_gsc[GSC_Start] = new ZMGlobalShortcut(builtInKey(GSC_Start), this);
     connect(m_gsc[GSC_Start], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_start);
-    m_gsc[GSC_Stop] = new ZMGlobalShortcut(QKeySequence::fromString("Ctrl+F3", QKeySequence::PortableText), this);
+    m_gsc[GSC_Stop] = new ZMGlobalShortcut(builtInKey(GSC_Stop), this);
     connect(m_gsc[GSC_Stop], &ZMGlobalShortcut::activated, this, &ZMHotKeyMgr::slot_stop);
 }
 
@@ -73,6 +81,18 @@ bool ZMHotKeyMgr::loadHotKeys()
     return true;
 }
 
+bool ZMHotKeyMgr::loadOrKeepDefaults()
+{
+    if (QFile::exists(QString::fromUtf8(fileName())))
+        return loadHotKeys();
+    for (int index = 0; index < GSC_Length; ++index)
+        if (hotKey(index).isEmpty())
+            return false;
+    // A folder that cannot be written to is no conflict of keys: the keys work all the same.
+    saveHotKeys();
+    return true;
+}
+
 bool ZMHotKeyMgr::saveHotKeys()
 {
     // Written aside and renamed into place, so that a failed write keeps the old keys.
@@ -80,7 +100,10 @@ bool ZMHotKeyMgr::saveHotKeys()
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     for (int index = 0; index < GSC_Length; ++index) {
-        QByteArray line = hotKey(index).toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
+        // A slot whose key was refused keeps its built-in key in the file: an empty line would
+        // be refused at every later start, even once the key is free again.
+        const QKeySequence key = hotKey(index).isEmpty() ? builtInKey(index) : hotKey(index);
+        QByteArray line = key.toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
         file.write(line + '\n');
     }
     return file.commit();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QKeySequence>
@@ -28,6 +29,10 @@ public:
     // line keeps that slot's key.
     bool loadHotKeys();
     bool saveHotKeys();
+    // The keys at the program's start: those of the file when there is one. Without a file
+    // (the first run) the built-in keys stay in effect and are written down. False only when
+    // a key could not be grabbed (or the file could not be read).
+    bool loadOrKeepDefaults();
 
 signals:
     void hotKeyActive(int index);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_x11keygrabber.h"
 
 #include "zm_globalshortcut.h"

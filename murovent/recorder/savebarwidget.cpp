@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "savebarwidget.h"
 
 #include "ui_savebarwidget.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_avrecordermenu.h"
 
 #include "helperwidget.h"
@@ -11,23 +12,26 @@
 #include "zm_about.h"
 #include "serverinfostore.h"
 #include "zm_avrecordermenu_p.h"
+#include "zm_folderopener.h"
 #include "zm_videooptionsbox.h"
 #include <session/zm_recordingjournal.h>
 #include "zm_connect2server.h"
 #include "zm_graphicsitem.h"
 #include "zm_graphicsview.h"
 #include "zm_hotkeymgr.h"
+#include "zm_notifier.h"
 #include "zm_product.h"
 #include "zm_window.h"
 
 
 #include <QDateTime>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -35,7 +39,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -43,12 +46,17 @@
 namespace {
 
 const int kMinAreaSide = 64;
-const char* const kTextMarkDefault = "文字水印,双击编辑替换";
+const char* const kTextMarkDefault = QT_TRANSLATE_NOOP("ZMAVRecorderMenu", "文字水印,双击编辑替换");
 
 void trace(const char* text)
 {
     fputs(text, stdout);
     fflush(stdout);
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
 }
 
 QVBoxLayout* barLayout(QWidget* owner)
@@ -74,6 +82,7 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
     connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();
+    setupRecordingReports();
     trayMenu();
     setupHotKeys();
     setupServer();
@@ -132,12 +141,13 @@ void ZMAVRecorderMenu::setupForm()
     slot_sysAudioOnly(ui->checkBox_sysAudio->isChecked());
 }
 
-// The keys file is missing on a first run, so the user is asked to pick keys then too.
+// A first run has no keys file: the built-in keys are taken quietly; the user hears of a
+// conflict only when a key could not be grabbed.
 void ZMAVRecorderMenu::setupHotKeys()
 {
     ZMHotKeyMgr* keys = ZMHotKeyMgr::instance();
     connect(keys, &ZMHotKeyMgr::hotKeyActive, this, &ZMAVRecorderMenu::slot_hotKeyActive);
-    if (!keys->loadHotKeys())
+    if (!keys->loadOrKeepDefaults())
         QTimer::singleShot(2000, this, &ZMAVRecorderMenu::slot_msgHotKeyConflict);
 }
 
@@ -174,7 +184,11 @@ QMenu* ZMAVRecorderMenu::trayMenu()
     if (m_trayMenu)
         return m_trayMenu;
     m_trayMenu = new QMenu(this);
-    m_actStartPause = m_trayMenu->addAction(QIcon("://images/start.png"), tr("开始录制 & 暂停"));
+    m_actStatus = m_trayMenu->addAction(stateLine());
+    m_actStatus->setEnabled(false);
+    m_trayMenu->addSeparator();
+    // The "&" is shown as it is, not taken as a shortcut marker.
+    m_actStartPause = m_trayMenu->addAction(QIcon("://images/start.png"), tr("开始录制 & 暂停").replace('&', "&&"));
     m_actStop = m_trayMenu->addAction(QIcon("://images/stop.png"), tr("停止程序"));
     m_actExit = m_trayMenu->addAction(QIcon("://images/exit.png"), tr("退出程序"));
     connect(m_actStartPause, &QAction::triggered, this, &ZMAVRecorderMenu::slot_start_pause);
@@ -211,7 +225,10 @@ void ZMAVRecorderMenu::slot_start_pause()
 void ZMAVRecorderMenu::start()
 {
     ZMRecordingSettings settings;
-    if (!describeRecording(&settings))
+    const QStringList unseen = hideUnseenMarks();
+    const bool described = describeRecording(&settings);
+    showHiddenMarks();
+    if (!described)
         return;
     m_mainWindow->hide();
     QString error;
@@ -220,9 +237,12 @@ void ZMAVRecorderMenu::start()
         information(error);
         return;
     }
+    m_recordingPath = QString::fromUtf8(settings.outputPath);
+    m_clock = ZMRecordingClock();
     const QString msg = armTimers();
     m_state = Recording;
     statusUpdate(msg);
+    reportUnseenMarks(unseen, settings.streams & ZM_VIDEO);
 }
 
 // The checks before a start, in order, each refusing with its message; on success the
@@ -282,8 +302,10 @@ void ZMAVRecorderMenu::slot_timer_start()
 void ZMAVRecorderMenu::startCapture()
 {
     QString error;
-    if (m_d->start(&error))
+    if (m_d->start(&error)) {
+        m_clock.start();
         return;
+    }
     slot_stop();
     information(error);
 }
@@ -299,6 +321,7 @@ void ZMAVRecorderMenu::onScreenLost(const QString& text)
 void ZMAVRecorderMenu::pause()
 {
     m_d->pause();
+    m_clock.pause();
     const QString msg = m_stopTimer.isArmed() ? tr("暂停录制,\n并且停用定时器") : QString();
     disarmTimers();
     m_state = Paused;
@@ -310,8 +333,10 @@ void ZMAVRecorderMenu::pause()
 void ZMAVRecorderMenu::resume()
 {
     const bool started = m_d->isStarted();
-    if (started)
+    if (started) {
         m_d->resume();
+        m_clock.resume();
+    }
     m_state = Resumed;
     statusUpdate(QString());
     if (!started)
@@ -321,10 +346,12 @@ void ZMAVRecorderMenu::resume()
 void ZMAVRecorderMenu::slot_stop()
 {
     m_d->stop();
+    m_clock.stop();
     disarmTimers();
     m_timerBox.widget->setTimerEnable(false);
     m_state = Stopped;
     statusUpdate(QString());
+    announceRecording();
 }
 
 void ZMAVRecorderMenu::disarmTimers()
@@ -350,6 +377,7 @@ void ZMAVRecorderMenu::statusUpdate(const QString& msg)
 {
     emit signal_statuChanged(m_state, msg);
     updateControls();
+    showRecordingState();
     if (m_state == Recording || m_state == Resumed)
         m_mainWindow->hide();
     else
@@ -695,7 +723,7 @@ void ZMAVRecorderMenu::slot_timerRecord_statu(bool on)
 
 void ZMAVRecorderMenu::slot_gotoDir()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(m_saveBox.widget->dir()));
+    m_folderOpener->openFolder(m_saveBox.widget->dir());
 }
 
 void ZMAVRecorderMenu::slot_zolmet()
@@ -791,3 +819,105 @@ void ZMAVRecorderMenu::on_tb_timer_clicked(bool on) { slot_timerRecord(on); }
 void ZMAVRecorderMenu::on_tb_zolmet_clicked() { slot_zolmet(); }
 void ZMAVRecorderMenu::on_tb_help_clicked() { slot_help(); }
 void ZMAVRecorderMenu::on_tb_settings_clicked() { slot_settings(); }
+
+// ---- what the user sees of a recording ------------------------------------------------------
+
+void ZMAVRecorderMenu::setupRecordingReports()
+{
+    m_tick = new QTimer(this);
+    m_tick->setInterval(1000);
+    connect(m_tick, &QTimer::timeout, this, &ZMAVRecorderMenu::showRecordingState);
+    m_notifier = new ZMNotifier(this);
+    m_folderOpener = new ZMFolderOpener(this);
+    connect(m_notifier, &ZMNotifier::openFolderRequested, m_folderOpener, &ZMFolderOpener::showFile);
+    connect(m_folderOpener, &ZMFolderOpener::failed, this, &ZMAVRecorderMenu::folderNotOpened);
+}
+
+QString ZMAVRecorderMenu::stateLine() const
+{
+    const QString time = ZMRecordingClock::format(m_clock.elapsedMs());
+    switch (m_state) {
+    case Recording:
+    case Resumed: return tr("正在录制 %1").arg(time);
+    case Paused: return tr("已暂停 %1").arg(time);
+    default: return tr("未在录制");
+    }
+}
+
+// Once a second while a recording is under way: the tray icon, its tool tip and the tray
+// menu's first line show the state and the running time, the status line also the file's size
+// on disk.
+void ZMAVRecorderMenu::showRecordingState()
+{
+    if (m_state == Stopped)
+        m_tick->stop();
+    else if (!m_tick->isActive())
+        m_tick->start();
+    const QString line = stateLine();
+    m_actStatus->setText(line);
+    m_mainWindow->showRecordingState(m_state, line);
+    if (m_state != Stopped)
+        m_mainWindow->showStatusMessage(tr("%1 | 文件大小: %2").arg(line, sizeText(QFileInfo(m_recordingPath).size())));
+}
+
+// Where the file went, how long and how large it is: a desktop notification that can open its
+// folder, or the tray balloon where no notification service runs; and the status line.
+void ZMAVRecorderMenu::announceRecording()
+{
+    if (!m_clock.hasStarted())
+        return;
+    const QFileInfo file(m_recordingPath);
+    const QString facts = tr("时长 %1, 大小 %2").arg(ZMRecordingClock::format(m_clock.elapsedMs()), sizeText(file.size()));
+    m_clock = ZMRecordingClock();
+    if (!m_notifier->notifyFile(tr("录制已保存"), file.fileName() + '\n' + facts, file.absoluteFilePath()))
+        m_mainWindow->showTrayMessage(tr("录制已保存: %1\n%2").arg(file.fileName(), facts));
+    m_mainWindow->showStatusMessage(tr("已保存: %1 (%2)").arg(file.absoluteFilePath(), facts));
+}
+
+// A mark outside the recording area would not appear in the recording: it is left out of the
+// set-up (hidden meanwhile) and named to the user, and the recording goes on. A mark larger
+// than the area is refused by the set-up with its own message.
+QStringList ZMAVRecorderMenu::hideUnseenMarks()
+{
+    QStringList names;
+    const QRect area = screenArea();
+    const std::pair<QGraphicsItem*, QString> marks[] = {{m_textMark, tr("文字水印")}, {m_imageMark, tr("图片水印")}};
+    for (const auto& [mark, name] : marks) {
+        if (!mark || !mark->isVisible() || markAppears(mark, area))
+            continue;
+        mark->hide();
+        m_hiddenMarks << mark;
+        names << name;
+    }
+    return names;
+}
+
+void ZMAVRecorderMenu::showHiddenMarks()
+{
+    for (QGraphicsItem* mark : std::as_const(m_hiddenMarks))
+        mark->show();
+    m_hiddenMarks.clear();
+}
+
+// The preview shows the whole screen: a mark's place on it less the area's origin is its place
+// in the frame.
+bool ZMAVRecorderMenu::markAppears(const QGraphicsItem* mark, const QRect& area) const
+{
+    const QRectF bounds = mark->boundingRect();
+    if (bounds.width() > area.width() || bounds.height() > area.height())
+        return true; // refused by the set-up, with its own message
+    const QPointF inFrame = mark->sceneBoundingRect().topLeft() - (previewOrigin() + QPointF(area.topLeft()));
+    return QRectF(inFrame, bounds.size()).intersects(QRectF(QPointF(0, 0), QSizeF(area.size())));
+}
+
+void ZMAVRecorderMenu::reportUnseenMarks(const QStringList& names, bool video)
+{
+    if (names.isEmpty() || !video)
+        return;
+    information(tr("%1 不在录制区域内, 不会出现在本次录制中.").arg(names.join(tr(", "))));
+}
+
+void ZMAVRecorderMenu::folderNotOpened(const QString& folder, const QString& reason)
+{
+    information(tr("无法打开文件夹 %1\n%2").arg(folder, reason));
+}

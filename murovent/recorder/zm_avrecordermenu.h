@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include "shottimer.h"
+#include "zm_recordingclock.h"
 
 #include <session/zm_recordingsettings.h>
 
@@ -23,7 +25,9 @@ class TextWaterItem;
 class TimerWidget;
 class ZMAVRecorderMenuPrivate;
 class ZMConfigUser;
+class ZMFolderOpener;
 class ZMGraphicsItem;
+class ZMNotifier;
 class ZMWindow;
 
 namespace Ui {
@@ -52,6 +56,8 @@ public:
     ZMGraphicsItem* createPreviewItem();
 
     int state() const { return m_state; }
+    // The state and the recording's running time in one line, as the tray shows them.
+    QString stateLine() const;
     // The pending start and the armed automatic stop.
     const ShotTimer& startShot() const { return m_startTimer; }
     const ShotTimer& stopShot() const { return m_stopTimer; }
@@ -156,6 +162,16 @@ private:
     void setupServer();
     void showAdvertisement();
 
+    // What the user sees of a recording while the window is hidden, and after it.
+    void setupRecordingReports();
+    void showRecordingState();
+    void announceRecording();
+    QStringList hideUnseenMarks();
+    void showHiddenMarks();
+    bool markAppears(const QGraphicsItem* mark, const QRect& area) const;
+    void reportUnseenMarks(const QStringList& names, bool video);
+    void folderNotOpened(const QString& folder, const QString& reason);
+
     // Themes (zm_avrecordermenu_cfg.cpp).
     void loadThemes();
     bool restorePresetThemes();
@@ -196,4 +212,14 @@ private:
     int m_saveBarWidth = 0;
     // The theme the panel shows; its settings are stored back when another one is chosen.
     QString m_themeName;
+
+    // The recording under way: its file, its running time, and the second's tick that shows
+    // them; the tray menu's first line; the marks left out of its set-up.
+    QString m_recordingPath;
+    ZMRecordingClock m_clock;
+    QTimer* m_tick = nullptr;
+    QAction* m_actStatus = nullptr;
+    ZMNotifier* m_notifier = nullptr;
+    ZMFolderOpener* m_folderOpener = nullptr;
+    QList<QGraphicsItem*> m_hiddenMarks;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The recorder panel's themes: named sets of its settings, kept by the configuration store.
 #include "zm_avrecordermenu.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_connect2server.h"
 
 #include "networkaccessblock.h"

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's entry: one copy at a time, then the main window.
 #include "zm_instancelock.h"
+#include "zm_language.h"
 #include "zm_product.h"
 #include "zm_signalexit.h"
 #include "zm_window.h"
@@ -7,17 +9,21 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cstdio>
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(ZMProduct::kName));
     QApplication::setApplicationVersion(QString::fromUtf8(ZMProduct::kVersion));
+    if (!ZMLanguage::install(&app, ZMLanguage::choose()))
+        fputs("murovent: the English translation is missing from this build; the texts stay Chinese\n", stderr);
 
     ZMInstanceLock instanceLock;
     if (!instanceLock.tryLock()) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Murovent [Zolmet]"),
-                        QString::fromUtf8("  软件正在运行中...... "));
-        box.addButton(QString::fromUtf8("确定"), QMessageBox::AcceptRole);
+                        QCoreApplication::translate("main", "  软件正在运行中...... "));
+        box.addButton(QCoreApplication::translate("main", "确定"), QMessageBox::AcceptRole);
         box.exec();
         return 0;
     }

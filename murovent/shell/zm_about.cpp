@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_about.h"
 
 #include "ui_zm_about.h"
@@ -22,7 +23,7 @@ ZMAbout::ZMAbout(QWidget* parent)
     const ServerInfoStore::proVerInfo info = ServerInfoStore::instance().verInfo();
     if (!info.valid || !isNewerVersion(info.version, ZMProduct::kVersion)) {
         m_ui->plainTextEdit->hide();
-        setFixedSize(size());
+        setFixedSize(fittedSize());
         return;
     }
     const QString text = tr("------------------------------------------")
@@ -35,7 +36,14 @@ ZMAbout::ZMAbout(QWidget* parent)
     m_ui->plainTextEdit->setPlainText(text);
     m_ui->plainTextEdit->setReadOnly(true);
     m_ui->plainTextEdit->setFrameStyle(QFrame::Panel);
-    setFixedSize(width() + 60, height() + 200);
+    const QSize fitted = fittedSize();
+    setFixedSize(fitted.width() + 60, fitted.height() + 200);
+}
+
+// The form's size, or larger where the texts need more room in this language and font.
+QSize ZMAbout::fittedSize() const
+{
+    return size().expandedTo(minimumSizeHint());
 }
 
 ZMAbout::~ZMAbout()

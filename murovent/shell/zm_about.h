@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QDialog>
@@ -22,5 +23,7 @@ private slots:
     void connectWithMe(QString link);
 
 private:
+    QSize fittedSize() const;
+
     Ui::ZMAbout* m_ui;
 };

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_window.h"
 
 #include "ui_zm_window.h"
@@ -47,8 +48,8 @@ ZMWindow::ZMWindow(QWidget* parent)
     QMenu* menu = m_recorder->trayMenu();
     m_tray = new QSystemTrayIcon(this);
     m_tray->setContextMenu(menu);
-    m_tray->setIcon(QIcon(QStringLiteral("://images/Logo_48x48.png")));
     connect(m_tray, &QSystemTrayIcon::activated, this, &ZMWindow::slot_systemTrayActive);
+    showRecordingState(m_recorder->state(), m_recorder->stateLine());
     m_tray->setVisible(true);
 
     m_skin = std::make_unique<ZMSkin>(this, true);
@@ -86,7 +87,31 @@ void ZMWindow::showTrayMessage(const QString& msg)
         showStatusMessage(msg);
         return;
     }
-    m_tray->showMessage(tr("Murovent (Zolmet录屏): "), msg, QSystemTrayIcon::Information, 300);
+    m_tray->showMessage(tr("Murovent (Zolmet录屏): "), msg, QSystemTrayIcon::Information, balloonTime(msg));
+}
+
+// About a second for every eight characters after the first twenty, up to ten seconds.
+int ZMWindow::balloonTime(const QString& msg)
+{
+    return qBound(3000, 3000 + (int(msg.size()) - 20) * 125, 10000);
+}
+
+void ZMWindow::showRecordingState(int state, const QString& line)
+{
+    if (!m_tray)
+        return;
+    m_tray->setIcon(QIcon(trayIconPath(state)));
+    m_tray->setToolTip(QStringLiteral("Murovent: ") + line);
+}
+
+QString ZMWindow::trayIconPath(int state)
+{
+    switch (state) {
+    case 1:
+    case 3: return QStringLiteral("://images/tray_recording.png");
+    case 2: return QStringLiteral("://images/tray_paused.png");
+    default: return QStringLiteral("://images/Logo_48x48.png");
+    }
 }
 
 void ZMWindow::showStatusMessage(const QString& msg)

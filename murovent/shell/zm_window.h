@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 #include <QMainWindow>
@@ -26,6 +27,9 @@ public:
 
     void showTrayMessage(const QString& msg);
     void showStatusMessage(const QString& msg);
+    // The recording's state (the panel's states) and its line of text on the tray icon: its
+    // look and its tool tip.
+    void showRecordingState(int state, const QString& line);
     ZMGraphicsView* graphicsView() const { return m_view; }
     QGraphicsScene* graphicsScene() const { return m_scene; }
     ZMAVRecorderMenu* recorderMenu() const { return m_recorder; }
@@ -33,6 +37,10 @@ public:
 
     // The balloon text for a recording state: the panel's message if it has one.
     static QString statusText(int status, const QString& msg);
+    // How long a balloon stays: long enough to be read, at least three seconds.
+    static int balloonTime(const QString& msg);
+    // The tray icon's look for a recording state: idle, recording or paused.
+    static QString trayIconPath(int state);
 
 signals:
     // Closing the window without a tray to hide in means leaving the program.

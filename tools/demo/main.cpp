@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Encodes about five seconds of a moving test picture and a 440 Hz tone into an MP4 file,
 // feeding the encoder the way a recording does: one BGRA picture per frame slot and the
 // audio of that slot as interleaved 16-bit PCM.

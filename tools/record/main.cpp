@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // murovent-record: records the screen from the command line on the program's recording path.
 #include "zm_recordoptions.h"
 #include "zm_recordsession.h"

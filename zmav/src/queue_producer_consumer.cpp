@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include <zmav/queue_producer_consumer.h>
 
 #include <zmav/csignalsemaphore.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_currentrecording.h"
 
 #include <zmav/zm_avmanager.h>

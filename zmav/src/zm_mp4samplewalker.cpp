@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_mp4samplewalker.h"
 
 #include "zm_mp4file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Life of a recording through the C interface: what is refused when, replacing and stopping
 // recordings, and stopping while capture threads are still inside the library.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 /* The C interface used from plain C: the header compiles without C++, the record gets its
    defaults from ZM_MovieInfo_setDefaults, and a short audio recording ends in a file. */
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Recordings made through the C interface with capture-like producer threads, each file
 // decoded afterwards: pacing of video-only recordings by the wall clock, audio regrouping,
 // audio/video synchronisation and pause.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The encoder writes real MP4 files here; every file is read back and decoded with
 // libavformat/libavcodec (support/mp4_probe.h).
 #include <zmav/zm_avencoder.h>

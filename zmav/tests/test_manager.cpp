@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The recording manager driven directly: the wall-clock schedule of video-only recordings,
 // waiting for pictures, and the flags around starting.
 

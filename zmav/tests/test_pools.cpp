@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The two process-wide intake pools: copying producers, exact-count regrouping on the
 // audio side, refusal when full or closed, and real producer/consumer threads.
 

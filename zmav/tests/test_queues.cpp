@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Thread primitives: the semaphore's timed wait, the producer/consumer ring, the ts_queue
 // FIFO and the reader/writer lock, each also driven by real threads.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Encoded-packet queue and the muxing thread that drains it into a container.
 
 #include <zmav/packetqueue.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Without a sound server every audio source refuses at once with a message, and nothing is
 // left behind that could start.
 #include <QElapsedTimer>

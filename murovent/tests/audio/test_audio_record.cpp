@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Sound recorded through the capture facade and the library into an MP4 file, decoded back:
 // the tone that was heard, at the rate it was heard, for as long as the recording ran.
 #include <QElapsedTimer>

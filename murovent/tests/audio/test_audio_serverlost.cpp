@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sound server goes away in the middle of a recording: stopping stays prompt, and the file
 // is complete, with the sound up to the loss and silence after it.
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Picture and system sound recorded together: a client flashes the screen and beeps at the
 // same instants; in the file every beep must lie close to its flash, also across a pause.
 #include <QElapsedTimer>

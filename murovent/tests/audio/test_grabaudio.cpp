@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The microphone (the test server's default input hears a 1000 Hz sine) through ZMGrabAudio
 // and the audio facade.
 #include <QElapsedTimer>

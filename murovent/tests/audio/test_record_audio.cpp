@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // murovent-record's sound options: the file holds the sound asked for, in the format asked
 // for, and impossible combinations are refused before anything is created.
 #include <QCoreApplication>

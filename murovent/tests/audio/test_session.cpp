@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The recording session on its own, without the panel or the command line: every mode ends in
 // a file with the asked streams, and a sound server that goes away is reported once while the
 // recording goes on.

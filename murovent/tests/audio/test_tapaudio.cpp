@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // System sound through TapAudio on the test's private sound server: the tone played into the
 // default output comes back from its monitor, at the promised format and pace.
 #include <QElapsedTimer>

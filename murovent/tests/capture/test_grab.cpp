@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The X11 grabber, the watermark filter and the grab thread against the test's own Xvfb.
 #include "_image_filter.h"
 #include "grab_x11.h"

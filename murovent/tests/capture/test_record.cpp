@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // murovent-record end to end on the test's X server: every file it makes is decoded and
 // checked (size, frame count against duration x fps, colours, cursor, watermarks), and so is
 // what it leaves behind when interrupted or when the X server dies under it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "xscene.h"
 
 #include <X11/Xlib.h>

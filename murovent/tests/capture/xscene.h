@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Puts known content on the test's X display: coloured rectangles as the root window's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The global hot keys on a real X server: key presses come from xdotool, keys held by other
 // programs from a second X client.
 #include "hotkeysetdlg.h"
@@ -74,6 +75,7 @@ class TestHotKeys : public QObject
 private slots:
     void initTestCase();
     void destructionSavesAndReleasesTheKeys();
+    void firstStartKeepsTheDefaultsQuietly();
     void keysActivateTheirSlotWhateverTheLockKeys();
     void keyHeldByAnotherClientIsRefused();
     void changingAKeyReleasesTheOldOne();
@@ -129,6 +131,33 @@ void TestHotKeys::destructionSavesAndReleasesTheKeys()
     QVERIFY(m_other.grab("F3", kControl));
     m_other.ungrab("F1", kControl);
     m_other.ungrab("F3", kControl);
+    QFile::remove(ZMHotKeyMgr::fileName());
+}
+
+// No file yet: the built-in keys are written down and no conflict is reported, unless
+// another program holds one of them. A refused key is kept in the file as its built-in key.
+void TestHotKeys::firstStartKeepsTheDefaultsQuietly()
+{
+    {
+        ZMHotKeyMgr mgr;
+        QVERIFY(mgr.loadOrKeepDefaults());
+        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F3\n"));
+    }
+    QFile::remove(ZMHotKeyMgr::fileName());
+    QVERIFY(m_other.grab("F1", kControl));
+    {
+        ZMHotKeyMgr mgr;
+        QVERIFY(mgr.hotKey(0).isEmpty());
+        QVERIFY(!mgr.loadOrKeepDefaults());
+        QVERIFY(!QFile::exists(ZMHotKeyMgr::fileName()));
+        QVERIFY(mgr.saveHotKeys());
+        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F3\n"));
+    }
+    m_other.ungrab("F1", kControl);
+    {
+        ZMHotKeyMgr mgr;
+        QVERIFY(mgr.loadOrKeepDefaults());
+    }
     QFile::remove(ZMHotKeyMgr::fileName());
 }
 
@@ -282,8 +311,9 @@ void TestHotKeys::dialogShowsAndSavesTheKeys()
         dlg.findChild<QPushButton*>("btn_default")->click();
         QCOMPARE(fileBytes(), QByteArray("F12\nF9\n"));  // nothing applied before saving
         dlg.findChild<QPushButton*>("btn_save")->click();
-        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F2\n"));
-        QCOMPARE(key(1), QString("Ctrl+F2"));
+        // The defaults offered are the keys the program starts with.
+        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F3\n"));
+        QCOMPARE(key(1), QString("Ctrl+F3"));
     }
     {
         HotKeySetDlg dlg;
@@ -293,7 +323,7 @@ void TestHotKeys::dialogShowsAndSavesTheKeys()
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QVERIFY(!dlg.isVisible());
         QCOMPARE(key(0), QString("Ctrl+F1"));
-        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F2\n"));
+        QCOMPARE(fileBytes(), QByteArray("Ctrl+F1\nCtrl+F3\n"));
     }
     resetKeys();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "imagewateritem.h"
 #include "modalanswerer.h"
 #include "rectselector.h"
@@ -14,6 +15,9 @@
 #include <QDir>
 #include <QGraphicsScene>
 #include <QIcon>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -127,6 +131,25 @@ QRect opaqueBounds(const QImage& mark)
 {
     return boundsWhere(mark.convertToFormat(QImage::Format_ARGB32), mark.rect(),
                        [](QColor c) { return c.alpha() > 200; });
+}
+
+// What the notification server's control tool says; false when it failed.
+bool dunstctl(const QStringList& args, QByteArray* out = nullptr)
+{
+    QProcess p;
+    p.start("dunstctl", args);
+    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return false;
+    if (out)
+        *out = p.readAllStandardOutput();
+    return true;
+}
+
+QByteArray dunstctlOutput(const QStringList& args)
+{
+    QByteArray out;
+    dunstctl(args, &out);
+    return out.trimmed();
 }
 
 bool nearlyEqual(const QRect& a, const QRect& b, int slack)
@@ -461,6 +484,70 @@ private slots:
         expectRefusal("水印尺寸大于录制选区，请更换小尺寸水印!");
     }
 
+    // A mark outside the area would not appear: it is named, the recording goes on without
+    // it, and the preview keeps it.
+    void watermarksOutsideTheAreaAreNamedAndLeftOut()
+    {
+        selectRegion(QPoint(100, 100), QPoint(500, 400));
+        addMarks(QPoint(700, 700), QPoint(800, 800));
+        StdoutCapture out;
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QCOMPARE(m_answerer->takeMessage(), QString("文字水印, 图片水印 不在录制区域内, 不会出现在本次录制中."));
+        m_panel->slot_stop();
+        QVERIFY(out.finish().contains("Water Image: [ img: 0;  x: 0, y: 0]\nWater Text : [ img: 0;  x: 0, y: 0]\n"));
+        QVERIFY(textMark()->isVisible() && imageMark()->isVisible());
+
+        // A mark inside the area is used and not named.
+        imageMark()->setPos(previewPoint(QPoint(110, 110)));
+        textMark()->hide();
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        m_panel->slot_stop();
+        QVERIFY(m_answerer->messages.isEmpty());
+    }
+
+    // Without a file manager on this desktop, "open folder" says it failed.
+    void failedOpenFolderIsReported()
+    {
+        QProcess query;
+        query.start("xdg-mime", {"query", "default", "inode/directory"});
+        query.waitForFinished(5000);
+        if (!query.readAllStandardOutput().trimmed().isEmpty())
+            QSKIP("a file manager is installed");
+        QTest::mouseClick(widget<QToolButton>("tb_gotoDir"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_answerer->messages.isEmpty(), 10000);
+        const QString said = m_answerer->takeMessage();
+        QVERIFY2(said.startsWith("无法打开文件夹 " + m_dir->path() + "\n") && said.size() > m_dir->path().size() + 10,
+                 qPrintable(said));
+    }
+
+    // After the stop the notification server has one notification naming the file, and its
+    // action opens the folder (here: says that nothing could open it).
+    void recordingIsAnnounced()
+    {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("needs a notification server");
+        clickStart();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->statusBar()->currentMessage().contains("正在录制 00:00:02"), 6000);
+        m_panel->slot_stop();
+        const QString name = QString(QTest::currentTestFunction()) + ".mp4";
+        QTRY_COMPARE_WITH_TIMEOUT(dunstctlOutput({"count", "displayed"}), QByteArray("1"), 5000);
+        QVERIFY(dunstctl({"action", "0"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_answerer->messages.isEmpty(), 10000);
+        QVERIFY(m_answerer->takeMessage().startsWith("无法打开文件夹 " + m_dir->path()));
+        QVERIFY(dunstctl({"close-all"}));
+        const QByteArray json = dunstctlOutput({"history"});
+        const QJsonArray history = QJsonDocument::fromJson(json).object()["data"].toArray().at(0).toArray();
+        QStringList ours;
+        for (const QJsonValue& n : history)
+            if (n["appname"]["data"].toString() == "Murovent")
+                ours << n["summary"]["data"].toString() + "|" + n["body"]["data"].toString();
+        QCOMPARE(ours.size(), 1);
+        QVERIFY2(ours[0].startsWith("录制已保存|" + name + "\n时长 00:00:0"), qPrintable(ours[0]));
+        QVERIFY(ours[0].contains(", 大小 "));
+    }
+
     void failedFileSetUpIsReported()
     {
         auto* format = m_save->findChild<QComboBox*>("cb_format");
@@ -534,7 +621,8 @@ private slots:
         auto* startPause = widget<QToolButton>("tb_start_pause");
         QCOMPARE(startPause->toolTip(), tip);
         QCOMPARE(widget<QToolButton>("tb_stop")->isEnabled(), stopEnabled);
-        const QList<QAction*> tray = m_panel->trayMenu()->actions();
+        // The recording's state and a separator come before the three actions.
+        const QList<QAction*> tray = m_panel->trayMenu()->actions().mid(2);
         QCOMPARE(tray.size(), 3);
         QCOMPARE(tray.at(1)->isEnabled(), stopEnabled);
         const QImage expected = QIcon(icon).pixmap(16).toImage();
@@ -545,11 +633,11 @@ private slots:
 
     void trayMenuAndControlsFollowTheState()
     {
-        const QList<QAction*> tray = m_panel->trayMenu()->actions();
+        const QList<QAction*> tray = m_panel->trayMenu()->actions().mid(2);
         QCOMPARE(m_panel->trayMenu(), m_panel->trayMenu());
-        QCOMPARE(tray.at(0)->text(), QString("开始录制 & 暂停"));
-        QCOMPARE(tray.at(1)->text(), QString("停止程序"));
-        QCOMPARE(tray.at(2)->text(), QString("退出程序"));
+        QCOMPARE(tray.at(0)->iconText(), QString("开始录制 & 暂停"));
+        QCOMPARE(tray.at(1)->iconText(), QString("停止程序"));
+        QCOMPARE(tray.at(2)->iconText(), QString("退出程序"));
         checkControls("开始录制", false, "://images/start.png");
         tray.at(0)->trigger();
         QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Moving and resizing a frameless window by its edges, on a real X server: the events come
 // through the toolkit's own dispatch, as they do for a user's pointer.
 #include "dragproxy.h"

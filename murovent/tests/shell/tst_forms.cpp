@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The forms are the contract between the panels and their owners: slots are connected by
 // object name, and the owners reach widgets by name. These checks pin names, types, cells,
 // fixed properties and the user-visible texts.
@@ -358,8 +359,8 @@ void TestForms::aboutDialog()
     QCOMPARE(cell(&dialog, "gridLayout", ui.verticalLayout_2), (QList<int>{0, 1, 1, 1}));
     QCOMPARE(ui.verticalLayout_2->indexOf(ui.verticalLayout), 0);
     QCOMPARE(ui.verticalLayout_2->indexOf(ui.plainTextEdit), 1);
-    const QList<QWidget*> order{ui.label_Text, ui.line, ui.label_version, ui.label_Text_2};
-    const int stretch[] = {3, 0, 1, 6};
+    const QList<QWidget*> order{ui.label_Text, ui.line, ui.label_version, ui.label_Text_2, ui.label_components};
+    const int stretch[] = {3, 0, 1, 6, 0};
     for (int i = 0; i < order.size(); ++i) {
         QCOMPARE(ui.verticalLayout->indexOf(order[i]), i);
         QCOMPARE(ui.verticalLayout->stretch(i), stretch[i]);
@@ -369,6 +370,12 @@ void TestForms::aboutDialog()
     QCOMPARE(ui.label_Text->textInteractionFlags(), linkFlags);
     QCOMPARE(ui.label_Text_2->textInteractionFlags(), linkFlags);
     QCOMPARE(ui.label_version->text(), u("version:"));
+    // The program's licence and the components it is built on, each with its own.
+    const QString components = ui.label_components->text();
+    QVERIFY(components.contains("GPL-2.0-or-later"));
+    for (const char* part : {"FFmpeg</td><td>LGPL-2.1-or-later", "x264</td><td>GPL-2.0-or-later", "Qt</td><td>LGPL-3.0",
+                             "libyuv</td><td>BSD-3-Clause", "jsoncpp</td><td>MIT", "PulseAudio</td><td>LGPL-2.1-or-later"})
+        QVERIFY2(components.contains(u(part)), part);
     QCOMPARE(ui.label_version->maximumHeight(), 30);
     QCOMPARE(ui.line->frameShape(), QFrame::HLine);
     // Every link of the heading is an ordinary web address.
@@ -401,18 +408,18 @@ void TestForms::helpWindow()
     const char* inOrder[] = {
         "第1步: 选择 &quot;只录视频&quot; 模式", ":/helper/rc/helper/h1.png",
         "如果可以录制视频,说明录屏软件没有问题,则进行第 2 步检验,否则是录屏软件自身问题;",
-        "第2步: 用windows系统自带的&quot;录音机&quot;工具测试", "在系统目录: ",
-        "href=\"C:\\Windows\\System32\"", "#0000ff", " 中可以找到:", "[ win7: ] ",
-        ":/helper/rc/helper/h4.png", " [ xp: ] ", ":/helper/rc/helper/h3.png",
-        "如果&quot;录音机&quot;可以录制成功，则是录屏软件自身问题,", "否则是", "系统音频设备配置错误",
-        " 或 ", "声卡驱动异常", "。", "Windows7 下支持", "系统声音&quot;内录&quot;",
-        "功能; xp 下不支持.", "详情请联系我们:"};
+        "第2步: 用桌面的声音设置或 pavucontrol 测试麦克风", "pavucontrol", "&quot;输入设备&quot;",
+        "否则是", "系统音频设备配置错误", " 或 ", "声卡驱动异常", "。", "系统声音&quot;内录&quot;",
+        "监视源 (monitor)", "详情请联系我们:"};
     int at = 0;
     for (const char* piece : inOrder) {
         const int found = text.indexOf(u(piece), at);
         QVERIFY2(found >= 0, piece);
         at = found;
     }
+    // A help for this system: no Windows tools, folders or pictures.
+    for (const char* windows : {"windows", "Windows", "System32", "录音机", "h3.png", "h4.png"})
+        QVERIFY2(!text.contains(u(windows)), windows);
     QCOMPARE(text.count(hyphens), 2);
     QVERIFY(!text.contains(QString(75, '-')));
 }

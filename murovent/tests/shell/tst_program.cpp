@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The real program on a real X server: its main window, the second-copy guard, hiding into
 // the tray and coming back by a click on the tray icon, and leaving when there is no tray.
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every resource path the program's code and forms name must resolve to a real picture
 // (or, for the skin, to the style sheet); a typo here would leave a blank button.
 #include <QFile>

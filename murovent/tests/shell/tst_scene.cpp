@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The preview scene: zoom arithmetic, the background item's geometry and default picture,
 // fitting, and the two watermark items.
 #include "imagewateritem.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifndef ZMAV_TS_QUEUE_H
 #define ZMAV_TS_QUEUE_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Helpers for semi-planar 4:2:0 pictures (the NV21 layout): a w x h luma plane followed by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #ifndef ZMAV_ZMAV_H
 #define ZMAV_ZMAV_H
 

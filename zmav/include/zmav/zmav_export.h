@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Symbols of the shared library are hidden unless marked: only the C interface and the

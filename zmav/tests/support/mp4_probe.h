@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
 // Test helper: reads back a media file written by the library with libavformat/libavcodec.
