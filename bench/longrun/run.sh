@@ -3,7 +3,8 @@
 # with system sound while a client flashes the screen and beeps once a second, printing its
 # resident memory at the start, middle and end and the file's length against the wall time;
 # then the library alone with the fragmented writer against the one that keeps its index
-# until the end (CPU per frame, memory, timeline), each for BENCH_SECONDS (at most 10 min).
+# until the end (CPU per frame, memory, timeline), each for BENCH_SECONDS (at most 10 min), and
+# the two writers alone on the same packets (their CPU per frame is the whole difference).
 #
 #   bench/longrun/run.sh [BUILD_DIR]   (needs murovent-record, audio_bench and longrun_bench)
 set -uo pipefail
@@ -41,4 +42,6 @@ echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "== library alone: fragmented writer against one index at the end"
   t=$(( s < 600 ? s : 600 ))
   "$LONGRUN" "$t" "$out"
+  echo "== the writers alone, on the same packets (the one-index file just recorded)"
+  "$LONGRUN" mux "$out/oneindex.mp4"
 '

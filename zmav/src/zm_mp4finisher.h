@@ -18,6 +18,12 @@ class ZM_Mp4BoxWriter;
 // MP4 writers do: no byte of media data moves and no copy is made, so a nearly full disk
 // only needs room for the index.
 //
+// Why not keep the fragmented file with its random-access index ('mfra'): FFmpeg's fragmented
+// writer leaves out the edit lists and the length, so ffprobe counts the sound's priming into
+// the length (and a video track may start with a stretched picture), GStreamer reports only the
+// first fragment's length, and some editors refuse fragmented files. The regular file has the
+// exact length, sound and pictures start together, and every reader seeks in it from the index.
+//
 // While recording, the file is a header ('ftyp', a 'moov' without samples but with 'mvex')
 // followed by one 'moof' + 'mdat' pair a second, so whatever was written before an
 // interruption plays. Finishing:

