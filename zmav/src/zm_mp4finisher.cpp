@@ -35,6 +35,12 @@ void patchVersioned(std::vector<uint8_t>& box, const ZM_Mp4Box& at, int offset0,
     }
 }
 
+// A full box at least as long as its version needs (a damaged file may claim otherwise).
+bool fits(const std::vector<uint8_t>& data, const ZM_Mp4Box& box, int size0, int size1)
+{
+    return box.size - box.header >= 4 && box.size >= (data[size_t(box.payload())] == 1 ? size1 : size0);
+}
+
 uint32_t versionedU32(const std::vector<uint8_t>& data, const ZM_Mp4Box& box, int offset0, int offset1)
 {
     const uint8_t* p = data.data() + box.payload();
@@ -121,7 +127,7 @@ bool ZM_Mp4Finisher::readMovie()
         return false;
     ZM_Mp4Box moov{0, m_fragmentedMoov.size, m_fragmentedMoov.header, kMoov};
     ZM_Mp4Box mvhd, mvex, child;
-    if (!ZM_Mp4Box::findIn(m_movie, moov, fourcc("mvhd"), &mvhd) || mvhd.size < 40
+    if (!ZM_Mp4Box::findIn(m_movie, moov, fourcc("mvhd"), &mvhd) || !fits(m_movie, mvhd, 108, 120)
         || !ZM_Mp4Box::findIn(m_movie, moov, fourcc("mvex"), &mvex))
         return false;
     m_movieTimescale = versionedU32(m_movie, mvhd, 12, 20);
@@ -138,9 +144,9 @@ bool ZM_Mp4Finisher::readMovie()
             continue;
         Track t;
         ZM_Mp4Box mdia;
-        if (!ZM_Mp4Box::findIn(m_movie, child, fourcc("tkhd"), &t.tkhd) || t.tkhd.size < 40
+        if (!ZM_Mp4Box::findIn(m_movie, child, fourcc("tkhd"), &t.tkhd) || !fits(m_movie, t.tkhd, 92, 104)
             || !ZM_Mp4Box::findIn(m_movie, child, fourcc("mdia"), &mdia)
-            || !ZM_Mp4Box::findIn(m_movie, mdia, fourcc("mdhd"), &t.mdhd) || t.mdhd.size < 32
+            || !ZM_Mp4Box::findIn(m_movie, mdia, fourcc("mdhd"), &t.mdhd) || !fits(m_movie, t.mdhd, 32, 44)
             || !ZM_Mp4Box::findIn(m_movie, mdia, fourcc("hdlr"), &t.hdlr)
             || !ZM_Mp4Box::findIn(m_movie, mdia, fourcc("minf"), &t.minf)
             || !ZM_Mp4Box::findIn(m_movie, t.minf, fourcc("stbl"), &t.stbl)
