@@ -2,10 +2,12 @@
 # Builds the benchmarks and prints all their figures in one run:
 #   encoder   per-picture cost of the encoder and of each colour conversion
 #   manager   CPU per frame, sustained frame rate and peak memory through the C interface
-#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop)
+#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop),
+#             and the Wayland portal path against X11 on the same content
 #   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
 #   longrun   an hour (BENCH_SECONDS) with system sound: memory, timeline, CPU per frame
-#   fuzz      the theme file reader under libFuzzer (BENCH_FUZZ_SECONDS, default 180)
+#   fuzz      libFuzzer over the theme file reader, the server replies and cache, and the
+#             command line's option parser (BENCH_FUZZ_RUNS inputs each, default 1000000)
 # Figures only mean something on an otherwise idle machine.
 #
 #   bench/run.sh [NAME...]    (default: all of them)
@@ -22,7 +24,10 @@ status=0
 for name in "${names[@]}"; do
   echo "===== $name ====="
   case "$name" in
-    fuzz) "$top/bench/fuzz/run.sh" "${BENCH_FUZZ_SECONDS:-180}" || status=1 ;;
+    fuzz)
+      for target in config server options; do
+        "$top/bench/fuzz/run.sh" "$target" "${BENCH_FUZZ_RUNS:-1000000}" || status=1
+      done ;;
     *) "$top/bench/$name/run.sh" "$build" || status=1 ;;
   esac
   echo

@@ -1,10 +1,12 @@
 # mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [NOTIFY] [TONE hz] [LANG locale]
-#             [LABELS l...] [TIMEOUT s])
+#             [WAYLAND] [STAGE files...] [LABELS l...] [TIMEOUT s])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
 # host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
-# NOTIFY a private session bus with a notification server on the display.
-# Tests without X run with Qt's offscreen platform.
+# NOTIFY a private session bus with a notification server on the display, WAYLAND a headless
+# Wayland desktop with the screen cast portal (as root, the test runs as a plain user; STAGE
+# names the other programs it starts, which it finds in $MUROVENT_STAGE).
+# Tests without X or WAYLAND run with Qt's offscreen platform.
 # The program's texts are checked in Chinese, its own language: tests run with
 # MUROVENT_LANG=zh whatever the machine's locale. LANG runs a test instead with that locale
 # (LANG and LC_ALL) and no MUROVENT_LANG, so the program chooses by the locale.
@@ -12,7 +14,7 @@ set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY" "NAME;TONE;TIMEOUT;LANG" "COMMAND;LABELS" ${ARGN})
+  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG" "COMMAND;LABELS;STAGE" ${ARGN})
   set(flags)
   if(T_X)
     list(APPEND flags --x)
@@ -29,6 +31,12 @@ function(mv_add_test)
   if(T_NOTIFY)
     list(APPEND flags --notify)
   endif()
+  if(T_WAYLAND)
+    list(APPEND flags --wayland $<TARGET_FILE:mv_screencopy_shim>)
+    foreach(file ${T_STAGE})
+      list(APPEND flags --stage ${file})
+    endforeach()
+  endif()
   add_test(NAME ${T_NAME} COMMAND ${MUROVENT_TESTENV} ${flags} -- ${T_COMMAND})
   set(env
     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
@@ -43,7 +51,7 @@ function(mv_add_test)
   else()
     list(APPEND env "MUROVENT_LANG=zh")
   endif()
-  if(NOT T_X AND NOT T_TRAY AND NOT T_NOTIFY)
+  if(NOT T_X AND NOT T_TRAY AND NOT T_NOTIFY AND NOT T_WAYLAND)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   endif()
   if(NOT T_TIMEOUT)

@@ -14,7 +14,14 @@ PACKAGES=(
   xvfb x11-utils x11-xserver-utils xdotool trayer dbus dunst
   pulseaudio pulseaudio-utils ffmpeg sox imagemagick librsvg2-bin
   fonts-wqy-microhei python3 time procps
+  sway swaybg grim pipewire pipewire-bin wireplumber dbus dbus-user-session
+  xdg-desktop-portal xdg-desktop-portal-wlr libpipewire-0.3-dev libwayland-dev qt6-wayland
 )
+
+# The Wayland tests run their desktop as this user: the compositor refuses to run as root.
+if [ "$(id -u)" -eq 0 ] && ! id -u murovent-test >/dev/null 2>&1; then
+  useradd --system --user-group --no-create-home --shell /usr/sbin/nologin murovent-test
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

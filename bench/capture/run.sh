@@ -2,7 +2,8 @@
 # Screen capture benchmark: murovent-record against ffmpeg's x11grab + libx264, both recording
 # the same 1920x1080 Xvfb for 20 s at 30 fps, once with full-motion content and once with a
 # mostly still desktop. Prints per run: CPU seconds per delivered frame, frames delivered vs
-# expected, peak memory, and the ratios ours/ffmpeg.
+# expected, peak memory, and the ratios ours/ffmpeg. Then the Wayland run (wayland.sh): the
+# portal path on a headless Wayland desktop against X11 on the same content.
 #
 #   bench/capture/run.sh [BUILD_DIR]     (default: build; needs murovent-record and capture_animate,
 #                                          i.e. a build with -DMUROVENT_BUILD_BENCH=ON)
@@ -93,3 +94,7 @@ for content in motion desktop; do
   kill "${pids[-1]}"; wait "${pids[-1]}" 2>/dev/null; unset 'pids[-1]'
 done
 echo "frames: pictures taken from the screen / frame slots in the file (the rest repeat a picture)"
+
+# The portal path on a headless Wayland desktop against X11, at 1280x720.
+echo
+"$here/wayland.sh" "$build"

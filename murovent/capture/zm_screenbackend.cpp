@@ -3,6 +3,7 @@
 
 #include "grab_x11.h"
 #include "zm_capturelog.h"
+#include "zm_portalscreen.h"
 
 #include <QtGlobal>
 
@@ -16,6 +17,7 @@ struct Backend {
 
 const Backend kBackends[] = {
     {"x11", &Grab_X11::open},
+    {"portal", &ZMPortalScreen::open},
 };
 
 bool waylandSession()

@@ -16,6 +16,8 @@ struct ZMScreenRequest
     QRect area;          // in device pixels of the whole desktop; null: all of it
     bool cursor = false; // draw the pointer into the pictures
     int fps = 10;        // frame slots per second the pictures are wanted for
+    QString restoreToken; // the desktop portal's token from an earlier recording: its monitor
+                          // is taken again without asking the user (empty: ask)
 };
 
 // A source of screen pictures behind one small table of operations, so that the recording
@@ -57,6 +59,9 @@ public:
     virtual void pause() {}
     virtual void resume() {}
     virtual void stop() {}
+    // A token with which the next recording's request gets the same screen without asking the
+    // user again; to be stored with the settings. Empty for sources that never ask.
+    virtual QString restoreToken() const { return QString(); }
 
     // Grab thread.
     virtual Next next() = 0;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "md5.h"
 
+#include "zm_global.h"
+
+#include <unistd.h>
+
 #include <cassert>
 #include <cstdio>
 #include <cstring>
@@ -148,9 +152,15 @@ std::string md5String(const char* text)
 
 std::string md5File(const char* path)
 {
-    FILE* file = fopen(path, "rb");
-    if (!file)
+    // Only regular files: /dev/zero would never end and a FIFO would block the caller.
+    const int fd = gFunc::openRegularFile(path);
+    if (fd < 0)
         return std::string();
+    FILE* file = fdopen(fd, "rb");
+    if (!file) {
+        close(fd);
+        return std::string();
+    }
     MD5 md5;
     unsigned char chunk[kFileChunk];
     size_t n;

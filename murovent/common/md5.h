@@ -27,5 +27,5 @@ private:
 
 std::string md5Data(const void* bytes, size_t length);
 std::string md5String(const char* text);
-// Empty when the file cannot be opened or read.
+// Empty when the path is not a regular file or cannot be read.
 std::string md5File(const char* path);

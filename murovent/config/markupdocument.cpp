@@ -4,6 +4,8 @@
 #include "markupencoding.h"
 #include "markupentities.h"
 
+#include <common/zm_global.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -160,73 +162,6 @@ std::string systemError()
     return std::strerror(errno);
 }
 
-bool writeAll(int fd, const std::string& bytes)
-{
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        left -= std::size_t(n);
-    }
-    return true;
-}
-
-// The file a path names, following a symbolic link so that saving replaces the file the
-// link points at rather than the link.
-std::string resolvedTarget(const std::string& path)
-{
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string target(real);
-            std::free(real);
-            return target;
-        }
-    }
-    return path;
-}
-
-// Writes the bytes to a temporary file beside the target and renames it into place, so that
-// a crash or a full disk in the middle never leaves a truncated file behind.
-bool replaceFile(const std::string& path, const std::string& bytes, std::string& error)
-{
-    const std::string target = resolvedTarget(path);
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = systemError();
-        return false;
-    }
-    struct stat st;
-    mode_t mode;
-    if (::stat(target.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (!ok)
-        error = systemError();
-    if (::close(fd) != 0 && ok) {
-        error = systemError();
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        error = systemError();
-        ok = false;
-    }
-    if (!ok)
-        ::unlink(temp.c_str());
-    return ok;
-}
-
 } // namespace
 
 std::string MarkupDocument::ResultEntry::toString() const
@@ -284,7 +219,7 @@ void MarkupDocument::parse()
     m_structuralError = false;
 
     const std::string& t = m_text;
-    std::vector<int> open;  // elements whose end tag has not come yet, innermost last
+    OpenElements open;
     std::size_t p = 0;
     while ((p = t.find('<', p)) != npos) {
         std::size_t end;
@@ -315,9 +250,9 @@ void MarkupDocument::parse()
             break;
         p = end;
     }
-    while (!open.empty()) {
-        closeUnended(open.back(), t.size());
-        open.pop_back();
+    while (!open.stack.empty()) {
+        closeUnended(open.stack.back(), t.size());
+        popOpen(open);
     }
 
     const int root = m_elements[0].firstChild;
@@ -354,7 +289,7 @@ std::size_t MarkupDocument::declarationEnd(std::size_t from) const
     return npos;
 }
 
-std::size_t MarkupDocument::parseStartTag(std::size_t at, std::vector<int>& open)
+std::size_t MarkupDocument::parseStartTag(std::size_t at, OpenElements& open)
 {
     std::size_t end = npos;
     for (std::size_t i = at + 1; i < m_text.size(); ++i) {
@@ -368,27 +303,38 @@ std::size_t MarkupDocument::parseStartTag(std::size_t at, std::vector<int>& open
             break;
         }
     }
-    const int parent = open.empty() ? 0 : open.back();
+    const int parent = open.stack.empty() ? 0 : open.stack.back();
     const int index = addElement(parent);
     Element& e = m_elements[index];
     e.start = at;
-    if (end == npos) {
-        // The tag itself never closes: nothing after it can be markup.
-        e.startTagLength = m_text.size() - at;
-        open.push_back(index);
-        return npos;
-    }
-    e.startTagLength = end - at;
-    if (m_text[end - 2] == '/') {
+    e.startTagLength = (end == npos ? m_text.size() : end) - at;
+    // A tag that never closes leaves nothing after it that could be markup.
+    if (end != npos && m_text[end - 2] == '/') {
         e.emptyTag = true;
         e.length = e.startTagLength;
     } else {
-        open.push_back(index);
+        open.stack.push_back(index);
+        ++openCount(open, nameOf(index));
     }
     return end;
 }
 
-std::size_t MarkupDocument::parseEndTag(std::size_t at, std::vector<int>& open)
+void MarkupDocument::popOpen(OpenElements& open)
+{
+    --openCount(open, nameOf(open.stack.back()));
+    open.stack.pop_back();
+}
+
+int& MarkupDocument::openCount(OpenElements& open, std::string_view name) const
+{
+    open.key.assign(name);
+    if (m_ignoreCase)
+        for (char& c : open.key)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+    return open.countByName[open.key];
+}
+
+std::size_t MarkupDocument::parseEndTag(std::size_t at, OpenElements& open)
 {
     std::size_t close = m_text.find('>', at + 2);
     const std::string_view name(m_text.data() + at + 2, nameLength(m_text, at + 2));
@@ -397,22 +343,22 @@ std::size_t MarkupDocument::parseEndTag(std::size_t at, std::vector<int>& open)
         return npos;
     }
     const std::size_t end = close + 1;
-    auto match = std::find_if(open.rbegin(), open.rend(),
-                              [&](int index) { return namesEqual(nameOf(index), name); });
-    if (match == open.rend()) {
+    // Looked up by count, not by searching the stack: a file of many unmatched end tags would
+    // otherwise take time in the square of its size.
+    if (openCount(open, name) == 0) {
         recordError("lone_end_tag", name, at);
         return end;
     }
-    // Elements opened inside the matched one and never ended end where it ends.
-    const std::size_t keep = std::size_t(open.rend() - match) - 1;
-    while (open.size() > keep + 1) {
-        closeUnended(open.back(), at);
-        open.pop_back();
+    // Elements opened inside the matched one and never ended end where it ends. Each element
+    // is passed here once, as it is closed, so the whole parse stays linear.
+    while (!namesEqual(nameOf(open.stack.back()), name)) {
+        closeUnended(open.stack.back(), at);
+        popOpen(open);
     }
-    Element& e = m_elements[open.back()];
+    Element& e = m_elements[open.stack.back()];
     e.length = end - e.start;
     e.endTagLength = end - at;
-    open.pop_back();
+    popOpen(open);
     return end;
 }
 
@@ -567,6 +513,22 @@ std::string MarkupDocument::elementText() const
     return out;
 }
 
+bool MarkupDocument::isElementWhole() const
+{
+    if (!m_current)
+        return false;
+    std::vector<int> pending{m_current};
+    while (!pending.empty()) {
+        const int index = pending.back();
+        pending.pop_back();
+        if (m_elements[index].unended)
+            return false;
+        for (int child = m_elements[index].firstChild; child; child = m_elements[child].next)
+            pending.push_back(child);
+    }
+    return true;
+}
+
 // ---- editing -----------------------------------------------------------------------------
 
 // Replaces a range of the text and moves the index along: elements after the range shift,
@@ -679,10 +641,17 @@ bool MarkupDocument::setElementText(std::string_view text)
 
 bool MarkupDocument::readFile(const std::string& path, std::string& bytes)
 {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    // Regular files only, opened without blocking: a FIFO would wait for a writer forever and
+    // a device might never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st;
+    const bool regular = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::fcntl(fd, F_SETFL, 0) == 0;
+    FILE* f = regular ? ::fdopen(fd, "rb") : nullptr;
     if (!f) {
         record("file_error");
-        m_log.back().message = systemError();
+        m_log.back().message = fd >= 0 && !regular ? "not a regular file" : systemError();
+        if (fd >= 0)
+            ::close(fd);
         return false;
     }
     char buffer[65536];
@@ -785,6 +754,14 @@ std::string MarkupDocument::decodeEightBit(std::string bytes, bool utf8Mark)
         m_text = std::move(bytes);
         return "UTF-8";
     }
+    if (!encoding.empty() && MarkupEncoding::isMisdeclaredUtf8(bytes, encoding)) {
+        record("declaration_ignored");
+        m_log.back().encoding = encoding;
+        // Saved as read: a save must not convert the text to the declared code page after all.
+        m_encoding = "UTF-8";
+        m_text = std::move(bytes);
+        return "UTF-8";
+    }
     if (!encoding.empty()) {
         if (convertToText(bytes, encoding)) {
             m_encoding = encoding;
@@ -873,7 +850,7 @@ bool MarkupDocument::saveFile(const std::string& path)
     m_log.clear();
     const std::string bytes = encodeForSaving();
     std::string error;
-    if (!replaceFile(path, bytes, error)) {
+    if (!gFunc::replaceFile(path, bytes, gFunc::FileKind::UserFile, &error)) {
         record("file_error");
         m_log.back().message = error;
         return false;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // A small XML document kept as one UTF-8 text plus an index of its elements. Edits change the
@@ -54,6 +55,9 @@ public:
     // The character data of the current element with references resolved and CDATA sections
     // taken literally; empty when there is no current element or it has child elements.
     std::string elementText() const;
+    // Whether the current element and everything inside it have their end tags. In a damaged
+    // document the elements that do are still worth reading.
+    bool isElementWhole() const;
 
     // Inserts "<name/>" and a line break after the current element (or as the parent's last
     // child when there is none); the new element becomes current.
@@ -84,9 +88,20 @@ private:
         int next = 0;
     };
 
+    // The elements whose end tag has not come yet, innermost last, with the number open under
+    // each name: an end tag whose name is not open at all is known lone without a search.
+    struct OpenElements
+    {
+        std::vector<int> stack;
+        std::unordered_map<std::string, int> countByName;  // names stay, at 0, once closed
+        std::string key;  // reused, so that looking a name up allocates nothing
+    };
+
     void parse();
-    std::size_t parseStartTag(std::size_t at, std::vector<int>& open);
-    std::size_t parseEndTag(std::size_t at, std::vector<int>& open);
+    std::size_t parseStartTag(std::size_t at, OpenElements& open);
+    std::size_t parseEndTag(std::size_t at, OpenElements& open);
+    void popOpen(OpenElements& open);
+    int& openCount(OpenElements& open, std::string_view name) const;
     std::size_t nodeEnd(std::size_t from, const char* terminator) const;
     std::size_t declarationEnd(std::size_t from) const;
     int addElement(int parent);

@@ -199,6 +199,29 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
+bool isMisdeclaredUtf8(std::string_view bytes, const std::string& declared)
+{
+    // Genuine text of a double-byte code page is valid UTF-8 for one character in five or so,
+    // and for three in a row about once in a hundred.
+    constexpr std::size_t kMultiByteEvidence = 3;
+    if (!isValidUtf8(bytes))
+        return false;
+    std::size_t sequences = 0;
+    for (char c : bytes)
+        sequences += static_cast<unsigned char>(c) >= 0xC0;
+    if (sequences == 0)
+        return false;  // plain ASCII reads the same either way
+    std::string decoded;
+    std::size_t lost = 0;
+    if (!convert(bytes, declared, "UTF-8", decoded, lost))
+        return false;  // an unknown name is dealt with by the caller
+    std::size_t decodedCharacters = 0;
+    for (char c : decoded)
+        decodedCharacters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    const bool singleByte = decodedCharacters == bytes.size();
+    return lost > 0 || singleByte || sequences >= kMultiByteEvidence;
+}
+
 std::string declaredEncoding(std::string_view head)
 {
     std::string encoding = xmlDeclaredEncoding(head);

@@ -14,6 +14,14 @@ bool isUtf8(std::string_view name);
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 
+// Whether bytes declared to be in a legacy code page are really UTF-8, as editors that save
+// UTF-8 without touching the declaration leave them. They are when they are valid UTF-8 with
+// non-ASCII characters that the declared code page cannot read, or reads improbably: in a
+// single-byte code page every UTF-8 sequence turns into a letter followed by symbols or
+// control characters; in a multi-byte one, real text lines up as valid UTF-8 by chance only
+// in short runs, so several sequences are taken as proof.
+bool isMisdeclaredUtf8(std::string_view bytes, const std::string& declared);
+
 // The encoding named by the markup's own declaration in its first bytes: the XML
 // declaration's encoding, else an HTML meta charset. Empty when none is declared.
 std::string declaredEncoding(std::string_view head);

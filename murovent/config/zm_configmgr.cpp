@@ -5,6 +5,58 @@
 #include "zm_configlog.h"
 #include "zm_configuser.h"
 
+#include <common/zm_global.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The cap of a settings file, as the markup reader has it.
+constexpr off_t kLargestFile = off_t(64) << 20;
+
+bool logHas(const MarkupDocument& doc, const char* name)
+{
+    const auto& log = doc.resultLog();
+    return std::any_of(log.begin(), log.end(), [name](const auto& entry) { return entry.name == name; });
+}
+
+std::string logMessage(const MarkupDocument& doc, const char* name)
+{
+    for (const auto& entry : doc.resultLog())
+        if (entry.name == name)
+            return entry.message;
+    return {};
+}
+
+// The bytes of a regular file of at most kLargestFile; false for anything else.
+bool readRegularFile(const std::string& path, std::string& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kLargestFile;
+    char buffer[65536];
+    ssize_t n = 0;
+    while (ok && (n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0 && bytes.size() + std::size_t(n) <= std::size_t(kLargestFile);
+        if (ok)
+            bytes.append(buffer, std::size_t(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
 
 ZMConfigMgr::ZMConfigMgr()
 {
@@ -33,16 +85,51 @@ const char* ZMConfigMgr::presetFileName()
     return ":/cfg/cfg/user-pre.cfg";
 }
 
+std::optional<ZMConfigMgr::LoadReport> ZMConfigMgr::takeLastLoad()
+{
+    if (m_lastLoadTaken)
+        return std::nullopt;
+    m_lastLoadTaken = true;
+    return m_lastLoad;
+}
+
 bool ZMConfigMgr::load(const std::string& path)
 {
-    MarkupDocument doc;
-    if (!doc.loadFile(path)) {
-        qCInfo(lcConfig, "themes not read from %s: %s", path.c_str(), doc.resultText().c_str());
+    m_lastLoad = LoadReport();
+    m_lastLoadTaken = false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        m_lastLoad.outcome = errno == ENOENT ? LoadReport::Missing : LoadReport::Unreadable;
+        m_lastLoad.reason = std::strerror(errno);
         return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+        m_lastLoad.outcome = LoadReport::NotRegular;
+        return false;
+    }
+    MarkupDocument doc;
+    const bool wellFormed = doc.loadFile(path);
+    if (logHas(doc, "file_error")) {
+        qCInfo(lcConfig, "themes not read from %s: %s", path.c_str(), doc.resultText().c_str());
+        m_lastLoad.outcome = LoadReport::Unreadable;
+        m_lastLoad.reason = logMessage(doc, "file_error");
+        m_keepAsIs = path;
+        return false;
+    }
+    const int before = userCount();
     readDocument(doc);
+    m_lastLoad.themesRead = userCount() - before;
+    if (!wellFormed || logHas(doc, "conversion_loss")) {
+        m_lastLoad.outcome = wellFormed ? LoadReport::Garbled : LoadReport::Damaged;
+        // The next save replaces the file: the original stays beside it.
+        m_lastLoad.backup = keepBackup(path);
+        if (m_lastLoad.backup.empty())
+            m_keepAsIs = path;
+    } else {
+        m_lastLoad.outcome = LoadReport::Read;
+    }
     dumpUsers();
-    return true;
+    return wellFormed;
 }
 
 bool ZMConfigMgr::loadFromText(std::string_view text)
@@ -71,8 +158,44 @@ void ZMConfigMgr::readDocument(MarkupDocument& doc)
     doc.leaveElement();
 }
 
+bool ZMConfigMgr::restorePreset(const std::string& path, std::string_view presetText)
+{
+    struct stat st;
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    // Anything but a regular file is not ours to replace, nor is a file that could not be kept.
+    if (!exists || (S_ISREG(st.st_mode) && (st.st_size == 0 || !keepBackup(path).empty()))) {
+        MarkupDocument preset;
+        preset.setDocument(presetText);
+        preset.saveFile(path);
+    }
+    return loadFromText(presetText) && userCount() > 0;
+}
+
+bool ZMConfigMgr::folderIsWritable(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    std::string probe = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/.murovent.XXXXXX";
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+std::string ZMConfigMgr::keepBackup(const std::string& path)
+{
+    std::string bytes;
+    const std::string backup = path + ".bak";
+    if (!readRegularFile(path, bytes) || bytes.empty() || !gFunc::replaceFile(backup, bytes, gFunc::FileKind::Private))
+        return {};
+    return backup;
+}
+
 bool ZMConfigMgr::save(const std::string& path) const
 {
+    if (!m_keepAsIs.empty() && path == m_keepAsIs)
+        return false;
     MarkupDocument doc;
     doc.appendElement("Zolmet");
     doc.enterElement();

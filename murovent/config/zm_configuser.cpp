@@ -61,6 +61,10 @@ bool ZMConfigUser::readNode(MarkupDocument& doc)
 {
     if (!doc.seekElement("Node"))
         return false;
+    // A Node cut short in a damaged file is passed over: its values would be guesses.
+    while (!doc.isElementWhole())
+        if (!doc.seekElement("Node"))
+            return false;
     doc.enterElement();
     readText(doc, "theme", theme);
     readText(doc, "savePath", savePath);

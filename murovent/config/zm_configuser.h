@@ -14,8 +14,8 @@ public:
     ZMConfigUser& operator=(const ZMConfigUser&) = default;
     virtual ~ZMConfigUser();
 
-    // Reads the next "Node" after the document's current element. Children that are missing
-    // keep the values this record already has.
+    // Reads the next whole "Node" after the document's current element (one without all its
+    // end tags is skipped). Children that are missing keep the values this record already has.
     bool readNode(MarkupDocument& doc);
     // Appends this record as a "Node" after the document's current element.
     bool writeNode(MarkupDocument& doc) const;

@@ -93,16 +93,35 @@ bool ZMHotKeyMgr::loadOrKeepDefaults()
     return true;
 }
 
+QList<QKeySequence> ZMHotKeyMgr::storedKeys()
+{
+    QList<QKeySequence> keys{builtInKey(GSC_Start), builtInKey(GSC_Stop)};
+    QFile file(QString::fromUtf8(fileName()));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    for (int index = 0; index < GSC_Length; ++index) {
+        char line[kLineBuffer];
+        if (file.readLine(line, sizeof line) <= 0)
+            break;
+        const QKeySequence key = QKeySequence::fromString(QString::fromUtf8(line).trimmed(), QKeySequence::PortableText);
+        if (!key.isEmpty())
+            keys[index] = key;
+    }
+    return keys;
+}
+
 bool ZMHotKeyMgr::saveHotKeys()
 {
+    // A slot whose key was refused keeps the key the file names (else its built-in key): an
+    // empty line would be refused at every later start, even once the key is free again, and
+    // where no key can be grabbed at all (a Wayland desktop) the user's keys must not be lost.
+    const QList<QKeySequence> stored = storedKeys();
     // Written aside and renamed into place, so that a failed write keeps the old keys.
     QSaveFile file(QString::fromUtf8(fileName()));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     for (int index = 0; index < GSC_Length; ++index) {
-        // A slot whose key was refused keeps its built-in key in the file: an empty line would
-        // be refused at every later start, even once the key is free again.
-        const QKeySequence key = hotKey(index).isEmpty() ? builtInKey(index) : hotKey(index);
+        const QKeySequence key = hotKey(index).isEmpty() ? stored.value(index) : hotKey(index);
         QByteArray line = key.toString(QKeySequence::PortableText).toUtf8().left(kLineBuffer - 2);
         file.write(line + '\n');
     }

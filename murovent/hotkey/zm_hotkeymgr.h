@@ -28,6 +28,9 @@ public:
     // One key per line, slot 0 first; stops with false at a key that cannot be set. A missing
     // line keeps that slot's key.
     bool loadHotKeys();
+    // The keys the file names (the built-in ones where it names none), without grabbing them:
+    // for a desktop that binds them itself.
+    static QList<QKeySequence> storedKeys();
     bool saveHotKeys();
     // The keys at the program's start: those of the file when there is one. Without a file
     // (the first run) the built-in keys stay in effect and are written down. False only when

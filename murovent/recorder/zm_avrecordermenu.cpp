@@ -16,12 +16,16 @@
 #include "zm_videooptionsbox.h"
 #include <session/zm_recordingjournal.h>
 #include "zm_connect2server.h"
+#include "zm_desktoppicture.h"
 #include "zm_graphicsitem.h"
 #include "zm_graphicsview.h"
 #include "zm_hotkeymgr.h"
 #include "zm_notifier.h"
+#include "zm_portalshortcuts.h"
 #include "zm_product.h"
 #include "zm_window.h"
+
+#include <capture/zm_screenbackend.h>
 
 
 #include <QDateTime>
@@ -89,7 +93,7 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     connect(m_selector.get(), &RectSelector::done, this, &ZMAVRecorderMenu::slot_finishSelect);
     connect(m_selector.get(), &RectSelector::quit, this, &ZMAVRecorderMenu::slot_screenshotFinished);
     setupBars();
-    m_mainWindow->showStatusMessage(tr("默认全屏录制 ......"));
+    m_mainWindow->showStatusMessage(tr("默认全屏录制 ......") + startupNote());
     loadThemes();
     applyLastUsedTheme();
     updateControls();
@@ -142,13 +146,31 @@ void ZMAVRecorderMenu::setupForm()
 }
 
 // A first run has no keys file: the built-in keys are taken quietly; the user hears of a
-// conflict only when a key could not be grabbed.
+// conflict only when a key could not be grabbed. X11 key grabs do not reach a Wayland client:
+// there the desktop portal binds the keys, if it can.
 void ZMAVRecorderMenu::setupHotKeys()
 {
     ZMHotKeyMgr* keys = ZMHotKeyMgr::instance();
     connect(keys, &ZMHotKeyMgr::hotKeyActive, this, &ZMAVRecorderMenu::slot_hotKeyActive);
+    if (ZMDesktopPicture::fromPortal()) {
+        if (!ZMPortalShortcuts::offered())
+            return;
+        m_portalKeys = std::make_unique<ZMPortalShortcuts>();
+        connect(m_portalKeys.get(), &ZMPortalShortcuts::activated, this, &ZMAVRecorderMenu::slot_hotKeyActive);
+        m_portalKeys->bind(ZMHotKeyMgr::storedKeys());
+        return;
+    }
     if (!keys->loadOrKeepDefaults())
         QTimer::singleShot(2000, this, &ZMAVRecorderMenu::slot_msgHotKeyConflict);
+}
+
+// Where the pictures come from, and on Wayland whether the hot keys work there.
+QString ZMAVRecorderMenu::startupNote() const
+{
+    QString note = tr("   屏幕来源: %1").arg(ZMScreenBackend::autoName());
+    if (ZMDesktopPicture::fromPortal() && !m_portalKeys)
+        note += tr("   全局热键需要桌面的支持, 请使用面板或托盘按钮.");
+    return note;
 }
 
 // The server's answers come from its worker thread.
@@ -265,6 +287,9 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
         return false;
     *settings = ZMAVRecorderMenuPrivate::settings(path, area, frameRate, audioRate, ui->checkBox_mouse->isChecked(),
                                                   ui->checkBox_sysAudio->isChecked());
+    // Through the portal the whole screen is the monitor the user shares, whatever its size.
+    if (!ui->tb_screenshot->isChecked() && ZMDesktopPicture::fromPortal())
+        settings->area = QRect();
     if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
     const ZMVideoOptions video = ZMVideoOptions::load();
@@ -600,6 +625,16 @@ void ZMAVRecorderMenu::slot_screenshot()
 void ZMAVRecorderMenu::slot_screenshotRunning()
 {
     m_fullScreenPixmap = m_selector->grabDesktop();
+    // A Wayland desktop cannot be read directly: its picture is a screen cast's first one.
+    if (ZMDesktopPicture::fromPortal()) {
+        QString error;
+        m_fullScreenPixmap = ZMDesktopPicture::grab(&error);
+        if (m_fullScreenPixmap.isNull()) {
+            slot_screenshotFinished();
+            information(tr("无法取得桌面画面, 请允许共享屏幕后重新选择录制区域!\n%1").arg(error));
+            return;
+        }
+    }
     m_selector->loadBackgroundPixmap(m_fullScreenPixmap);
     m_selector->show();
     m_selector->raise();

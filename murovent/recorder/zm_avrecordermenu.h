@@ -28,6 +28,7 @@ class ZMConfigUser;
 class ZMFolderOpener;
 class ZMGraphicsItem;
 class ZMNotifier;
+class ZMPortalShortcuts;
 class ZMWindow;
 
 namespace Ui {
@@ -159,6 +160,7 @@ private:
     void showScreenInPreview();
     void showMark(QGraphicsItem* mark);
     void setupHotKeys();
+    QString startupNote() const;
     void setupServer();
     void showAdvertisement();
 
@@ -203,6 +205,7 @@ private:
     ShotTimer m_startTimer;
     ShotTimer m_stopTimer;
     std::unique_ptr<HelperWidget> m_help;
+    std::unique_ptr<ZMPortalShortcuts> m_portalKeys;  // the hot keys on a Wayland desktop that binds them
     // The base name of the numbered output files ("name~N") and the last number used.
     QString m_numberedBase;
     int m_numberedCounter = 1;

@@ -3,6 +3,7 @@
 #include "zm_avrecordermenu.h"
 
 #include "savebarwidget.h"
+#include "settingsnotice.h"
 #include "timerwidget.h"
 #include "ui_zm_avrecordermenu.h"
 #include "zm_configmgr.h"
@@ -45,31 +46,27 @@ void ZMAVRecorderMenu::loadThemes()
 {
     ui->cb_theme->clear();
     ZMConfigMgr* store = ZMConfigMgr::instance();
+    // What the load of the user file found is told once, not again at a revert.
+    const std::optional<ZMConfigMgr::LoadReport> found = store->takeLastLoad();
     if (store->userCount() == 0)
         restorePresetThemes();
     for (int i = 0; i < store->userCount(); ++i)
         ui->cb_theme->addItem(QString::fromUtf8(store->userAt(i)->theme.c_str()));
+    if (found)
+        SettingsNotice::show(this, *found);
 }
 
-// Puts the built-in themes over the user file and loads them. The file replaced is kept
-// beside as "<file>.bak": on a start it is one that gave no themes, typically a damaged one,
-// which would otherwise be lost without a word.
+// Puts the built-in themes over the user file (the file replaced is kept beside it as
+// "<file>.bak") and reads them from the preset itself, so that they are there even when the
+// file cannot be written.
 bool ZMAVRecorderMenu::restorePresetThemes()
 {
-    const QString name = userFileName();
-    const QString backup = name + QStringLiteral(".bak");
-    if (QFile(name).size() > 0) {
-        QFile::remove(backup);
-        QFile::copy(name, backup);
-    }
     QFile preset(QString::fromUtf8(ZMConfigMgr::presetFileName()));
-    QFile user(name);
-    // Binary on both sides: the preset's CR LF line ends are the file's own layout.
-    if (preset.open(QIODevice::ReadOnly) && user.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        user.write(preset.readAll());
-        user.close();
-    }
-    return ZMConfigMgr::instance()->load(utf8(name).toStdString());
+    if (!preset.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = preset.readAll();
+    return ZMConfigMgr::instance()->restorePreset(ZMConfigMgr::fileName(),
+                                                  std::string_view(text.constData(), size_t(text.size())));
 }
 
 bool ZMAVRecorderMenu::applyLastUsedTheme()

@@ -4,6 +4,7 @@
 #include "imagewateritem.h"
 #include "textwateritem.h"
 #include "zm_avrecordermenu.h"
+#include "zm_portalchoice.h"
 
 #include <common/zm_movieinfo_printer.h>
 
@@ -32,6 +33,7 @@ ZMRecordingSettings ZMAVRecorderMenuPrivate::settings(const QString& path, const
     s.sampleRate = audioRate;
     s.channels = 1;
     s.streams = ZM_AUDIO_VIDEO;
+    s.restoreToken = ZMPortalChoice::load();
     s.inProgressList = inProgressList();
     return s;
 }
@@ -102,6 +104,7 @@ bool ZMAVRecorderMenuPrivate::init(const ZMRecordingSettings& settings, QString*
         *error = failure(*error);
         return false;
     }
+    ZMPortalChoice::store(m_session.screenRestoreToken());
     printMovieInfo(m_session.movieInfo());
     if (!m_session.open(error)) {
         *error = failure(*error);

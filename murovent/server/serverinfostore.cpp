@@ -4,24 +4,20 @@
 #include "zm_global.h"
 #include "zm_identity.h"
 #include "zm_product.h"
+#include "zm_userdirs.h"
+#include "untrustedjson.h"
 
-#include <QDir>
 #include <QFile>
 
-#include <json/reader.h>
 #include <json/writer.h>
 
-#include <memory>
-#include <utility>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr unsigned char kScrambleXor = 0x5A;
 constexpr unsigned char kScrambleSub = 0x27;
-// The cache holds three replies of at most 16 MiB each; anything bigger is not ours (and a
-// device planted under the cache's name would never end).
-constexpr qint64 kMaxCacheBytes = 64 * 1024 * 1024;
-
 // Replies are untrusted: a member of an unexpected type reads as empty, never throws.
 std::string textOf(const Json::Value& object, const char* key)
 {
@@ -44,6 +40,13 @@ Json::Value memberOf(const Json::Value& root, const char* key)
     return root.isMember(key) ? root[key] : Json::Value();
 }
 
+// A file of the user's own cache folder; empty (no file at all) when there is no such folder.
+QString inCacheDir(const char* name)
+{
+    const std::string dir = ZMUserDirs::cacheDir();
+    return dir.empty() ? QString() : QFile::decodeName(QByteArray::fromStdString(dir)) + QLatin1Char('/') + QLatin1String(name);
+}
+
 }  // namespace
 
 ServerInfoStore& ServerInfoStore::instance()
@@ -54,12 +57,12 @@ ServerInfoStore& ServerInfoStore::instance()
 
 QString ServerInfoStore::defaultCachePath()
 {
-    return QDir::tempPath() + QStringLiteral("/mr.cfg");
+    return inCacheDir("mr.cfg");
 }
 
 QString ServerInfoStore::adImagePath()
 {
-    return QDir::tempPath() + QStringLiteral("/vvll.png");
+    return inCacheDir("vvll.png");
 }
 
 ServerInfoStore::ServerInfoStore(const QString& cachePath) : m_cachePath(cachePath)
@@ -88,26 +91,38 @@ QByteArray ServerInfoStore::unscrambled(QByteArray bytes)
 
 void ServerInfoStore::load()
 {
-    QFile file(m_cachePath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (m_cachePath.isEmpty())
         return;
-    QByteArray bytes = file.read(kMaxCacheBytes + 1);
-    if (bytes.size() > kMaxCacheBytes)
+    // Only a regular file of this user is our cache: anything else was put there by someone
+    // else or is no file at all (a FIFO would block, a device never end).
+    const int fd = ::open(QFile::encodeName(m_cachePath).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
         return;
-    const QByteArray text = unscrambled(std::move(bytes));
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = true;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    QFile file;
+    if (ZMUserDirs::isOwnRegularFile(fd) && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        const QByteArray bytes = file.read(qint64(UntrustedJson::kMaxBytes) + 1);
+        if (bytes.size() <= qint64(UntrustedJson::kMaxBytes))
+            loadBytes(bytes);
+    } else {
+        ::close(fd);
+    }
+}
+
+bool ServerInfoStore::loadBytes(const QByteArray& fileBytes)
+{
+    const QByteArray text = unscrambled(fileBytes);
     Json::Value root;
-    if (!reader->parse(text.constData(), text.constData() + text.size(), &root, nullptr) || !root.isObject())
-        return;
+    if (!UntrustedJson::parse(text.constData(), text.constData() + text.size(), UntrustedJson::kCacheDepth, root)
+        || !root.isObject())
+        return false;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_versionInfo = memberOf(root, "proVerInfo");
     m_adInfo = memberOf(root, "proAdInfo");
     m_adImage = memberOf(root, "proAdImage");
+    return true;
 }
 
-bool ServerInfoStore::save() const
+QByteArray ServerInfoStore::fileBytes() const
 {
     Json::Value root(Json::objectValue);
     {
@@ -118,9 +133,18 @@ bool ServerInfoStore::save() const
     }
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "   ";
-    const std::string text = Json::writeString(builder, root);
-    const QByteArray bytes = scrambled(QByteArray::fromStdString(text));
-    return gFunc::replaceFile(m_cachePath.toStdString(), bytes.constData(), size_t(bytes.size()));
+    // Texts go out byte for byte: escaping would turn bytes that are not UTF-8 (from a damaged
+    // cache) into something else, and the next start would read other values than were stored.
+    builder["emitUTF8"] = true;
+    return scrambled(QByteArray::fromStdString(Json::writeString(builder, root)));
+}
+
+bool ServerInfoStore::save() const
+{
+    if (m_cachePath.isEmpty())
+        return false;
+    const QByteArray bytes = fileBytes();
+    return gFunc::replaceFile(QFile::encodeName(m_cachePath).toStdString(), bytes.toStdString(), gFunc::FileKind::Private);
 }
 
 ServerInfoStore::proVerInfo ServerInfoStore::verInfo() const

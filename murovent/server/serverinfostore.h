@@ -28,13 +28,14 @@ public:
         std::string localpath, adImageMD5;
     };
 
-    // The program-wide store on the cache file "mr.cfg" in the temporary directory.
+    // The program-wide store on the cache file "mr.cfg" in the user's cache folder.
     static ServerInfoStore& instance();
     static QString defaultCachePath();
-    // Where the advertisement picture is kept: "vvll.png" in the temporary directory.
+    // Where the advertisement picture is kept: "vvll.png" in the user's cache folder.
     static QString adImagePath();
 
-    // Loads the cache file; a missing, corrupt or foreign file leaves the store empty.
+    // Loads the cache file; a missing, corrupt or foreign file (anything but a regular file of
+    // this user) leaves the store empty. An empty path keeps the store in memory only.
     explicit ServerInfoStore(const QString& cachePath);
     // Saves the cache file.
     ~ServerInfoStore();
@@ -62,6 +63,10 @@ public:
 
     // Writes the cache file through a temporary file, so a crash never leaves half of it.
     bool save() const;
+    // The cache file's contents: what save() writes and load reads. loadBytes is false, with
+    // the store unchanged, for bytes that are not a cache of ours.
+    QByteArray fileBytes() const;
+    bool loadBytes(const QByteArray& fileBytes);
 
     // The cache file's byte scrambling.
     static QByteArray scrambled(QByteArray bytes);

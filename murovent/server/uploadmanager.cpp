@@ -2,6 +2,7 @@
 #include "uploadmanager.h"
 
 #include "networkaccessblock.h"
+#include "untrustedjson.h"
 #include "zm_product.h"
 
 #include <QBuffer>
@@ -10,10 +11,7 @@
 #include <QNetworkReply>
 #include <QUrl>
 
-#include <json/reader.h>
-
 #include <cassert>
-#include <memory>
 #include <mutex>
 
 namespace {
@@ -40,14 +38,7 @@ QString& baseUrlStorage()
 bool parseJson(const QString& text, Json::Value& out)
 {
     const QByteArray bytes = text.toUtf8();
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = true;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value parsed;
-    if (!reader->parse(bytes.constData(), bytes.constData() + bytes.size(), &parsed, nullptr))
-        return false;
-    out.swap(parsed);
-    return true;
+    return UntrustedJson::parse(bytes.constData(), bytes.constData() + bytes.size(), UntrustedJson::kReplyDepth, out);
 }
 
 bool readImage(const QByteArray& bytes, QImage* out)

@@ -12,7 +12,9 @@
 #include <QImage>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -101,12 +103,18 @@ void ZMConnect2Server::workerFinished()
 
 void ZMConnect2Server::run(RequestBlock block)
 {
-    if (block.useState != 0) {
-        checkVersion(block);
-        checkMinimumVersion(block);
-        refreshAdvertisement(block);
+    // Replies are parsed with every parser exception caught, but the values they hold are still
+    // the server's: nothing they make the JSON library throw may end the program from this thread.
+    try {
+        if (block.useState != 0) {
+            checkVersion(block);
+            checkMinimumVersion(block);
+            refreshAdvertisement(block);
+        }
+        sendUseReport(block);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "murovent: a product server reply was not understood: %s\n", e.what());
     }
-    sendUseReport(block);
     block.self->workerFinished();
 }
 
@@ -149,7 +157,7 @@ void ZMConnect2Server::refreshAdvertisement(const RequestBlock& block)
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         if (picture.save(&buffer, "PNG") &&
-            gFunc::replaceFile(path.toStdString(), png.constData(), size_t(png.size()))) {
+            gFunc::replaceFile(path.toStdString(), png.toStdString(), gFunc::FileKind::Private)) {
             record["localpath"] = path.toStdString();
             record["adImageMD5"] = md5File(path.toUtf8().constData());
         }

@@ -144,6 +144,7 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     request.area = m_settings.area;
     request.cursor = m_settings.cursor;
     request.fps = m_settings.fps;
+    request.restoreToken = m_settings.restoreToken;
     auto backend = ZMScreenBackend::create(m_settings.screenBackend, request, error);
     if (!backend)
         return false;
@@ -272,6 +273,16 @@ double ZMRecordingSession::recordedSeconds() const
     const qint64 now = m_clock.nsecsElapsed();
     const qint64 paused = m_pausedNs + (m_paused ? now - m_pauseStartNs : 0);
     return (now - paused) / 1e9;
+}
+
+QString ZMRecordingSession::screenBackendName() const
+{
+    return m_screen && m_screen->backend() ? QString::fromLatin1(m_screen->backend()->name()) : QString();
+}
+
+QString ZMRecordingSession::screenRestoreToken() const
+{
+    return m_screen && m_screen->backend() ? m_screen->backend()->restoreToken() : QString();
 }
 
 ZMAV_Stats ZMRecordingSession::figures() const

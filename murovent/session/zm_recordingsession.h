@@ -70,6 +70,11 @@ public:
     ZMAV_Stats figures() const;
     // The sound format recorded, valid after prepare() of a recording with sound.
     int sampleRate() const { return m_info.audioSampleRate; }
+    // The screen back-end chosen ("x11", "portal") and the token that lets the next recording
+    // skip the portal's question (empty if none): valid from prepare() until stop(); the front
+    // end stores the token with its settings.
+    QString screenBackendName() const;
+    QString screenRestoreToken() const;
     int channels() const { return m_info.channels; }
 
 signals:

@@ -25,6 +25,7 @@ struct ZMRecordingSettings
     int streams = ZM_AUDIO_VIDEO;         // ZM_AUDIO, ZM_VIDEO or both
     // Pictures.
     QString screenBackend = QStringLiteral("auto");
+    QString restoreToken;                 // the screen cast portal's token from an earlier recording
     QByteArray display;                   // X display; empty: $DISPLAY
     QRect area;                           // device pixels; null: the whole screen
     int fps = 10;

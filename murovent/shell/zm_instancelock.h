@@ -4,7 +4,8 @@
 #include <QString>
 
 // Keeps a second copy of the program from starting: an exclusive flock() on a lock file in
-// the temporary directory, held for the life of the holder. The kernel drops the lock with
+// the user's runtime folder, held for the life of the holder. Copies run by other users
+// (with other runtime folders) never meet it. The kernel drops the lock with
 // the process, so a copy that crashed never blocks the next start.
 class ZMInstanceLock
 {

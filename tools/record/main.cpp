@@ -4,7 +4,8 @@
 #include "zm_recordsession.h"
 
 #include <QCoreApplication>
-#include <QStringList>
+#include <QByteArray>
+#include <QList>
 
 #include <csignal>
 #include <cstdio>
@@ -41,9 +42,9 @@ void installSignalHandlers()
 int main(int argc, char** argv)
 {
     const QString program = QStringLiteral("murovent-record");
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     ZMRecordOptions options;
     QString error;
     switch (options.parse(arguments, &error)) {
@@ -57,14 +58,14 @@ int main(int argc, char** argv)
     case ZMRecordOptions::Run:
         break;
     }
-    // The pictures come from Xlib and Qt only paints watermarks into images, which needs no
-    // window system: without one Qt holds no connection of its own to the display, whose loss
-    // would otherwise end the program before the file is finalised.
+    // The pictures come from Xlib or PipeWire and Qt only paints watermarks into images, which
+    // needs no window system: without one Qt holds no connection of its own to the display,
+    // whose loss would otherwise end the program before the file is finalised.
     QCoreApplication app(argc, argv);
     ZMRecordSession session(options);
     if (!session.prepare(&error)) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
-        return 2;
+        return session.failureStatus();
     }
     installSignalHandlers();
     return session.run();

@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <climits>
+
 namespace {
 
 bool toInts(const QString& text, int count, int* out)
@@ -23,6 +25,9 @@ bool setArea(ZMRecordOptions& o, const QString& value)
 {
     int v[4];
     if (!toInts(value, 4, v) || v[0] < 0 || v[1] < 0 || v[2] <= 0 || v[3] <= 0)
+        return false;
+    // Every later check adds the size to the corner: an edge beyond int is no screen's.
+    if (qint64(v[0]) + v[2] > INT_MAX || qint64(v[1]) + v[3] > INT_MAX)
         return false;
     o.hasArea = true;
     o.x = v[0], o.y = v[1], o.width = v[2], o.height = v[3];
@@ -109,6 +114,13 @@ QString audioConflict(const ZMRecordOptions& o)
 const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
 {
     static const std::vector<Option> table = {
+        {"--backend", "auto|x11|portal", "where the pictures come from: the X server, or the\n"
+                                         "desktop portal's screen cast (Wayland desktops); auto\n"
+                                         "takes the portal on a Wayland session (default: auto)",
+         [](ZMRecordOptions& o, const QString& v) {
+             o.backend = v;
+             return v == QLatin1String("auto") || v == QLatin1String("x11") || v == QLatin1String("portal");
+         }},
         {"--display", ":N", "X display to record (default: $DISPLAY)",
          [](ZMRecordOptions& o, const QString& v) { o.display = v; return !v.isEmpty(); }},
         {"--area", "X,Y,W,H", "record this rectangle, in screen pixels; W and H even, at least 64\n"
@@ -145,8 +157,11 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
     return table;
 }
 
-ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QString* error)
+ZMRecordOptions::Result ZMRecordOptions::parse(const QList<QByteArray>& rawArguments, QString* error)
 {
+    QStringList arguments;
+    for (const QByteArray& raw : rawArguments)
+        arguments << QString::fromLocal8Bit(raw);
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
         if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
@@ -157,6 +172,9 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QStringList& arguments, QSt
                 return Invalid;
             }
             output = argument;
+            // Text conversion turns bytes that are not UTF-8 into U+FFFD: the file is named
+            // with the bytes themselves, as every other program would.
+            outputPath = rawArguments[i];
             continue;
         }
         // Both "--fps 30" and "--fps=30".
@@ -206,18 +224,21 @@ QString ZMRecordOptions::helpText(const QString& program)
 {
     QString text = QStringLiteral(
         "Usage: %1 [OPTION]... OUTPUT.mp4|OUTPUT.mkv\n"
-        "Records the screen of an X display into OUTPUT (MP4 or, for a name ending in .mkv,\n"
-        "Matroska; H.264, and AAC sound with --audio), on the same capture and encoding path as\n"
-        "the murovent program. Stop with Ctrl+C (or SIGTERM or SIGHUP; a signal ignored when the\n"
-        "program starts, as under nohup, stays ignored); the file is then finalised and playable,\n"
-        "and a second signal does not interrupt that. A recording that is interrupted anyhow else\n"
-        "(killed, a crash, a power cut) keeps all but about its last second: it plays as it is.\n"
-        "\nOptions:\n").arg(program);
+        "Records the screen of an X display, or of a Wayland desktop through its screen cast\n"
+        "portal, into OUTPUT (MP4 or, for a name ending in .mkv, Matroska; H.264, and AAC sound\n"
+        "with --audio), on the same capture and encoding path as the murovent program. Stop with\n"
+        "Ctrl+C (or SIGTERM or SIGHUP; a signal ignored when the program starts, as under nohup,\n"
+        "stays ignored); the file is then finalised and playable, and a second signal does not\n"
+        "interrupt that. A recording that is interrupted anyhow else (killed, a crash, a power\n"
+        "cut) keeps all but about its last second: it plays as it is.\n\nOptions:\n").arg(program);
     for (const Option& option : options()) {
         QString head = QLatin1String(option.name);
         if (option.value)
             head += QLatin1Char(' ') + QLatin1String(option.value);
-        const QStringList lines = QString::fromUtf8(option.help).split(QLatin1Char('\n'));
+        QStringList lines = QString::fromUtf8(option.help).split(QLatin1Char('\n'));
+        // A head too long for its column gets a line of its own.
+        if (head.size() > 20)
+            lines.prepend(QString());
         text += QStringLiteral("  %1 %2\n").arg(head, -20).arg(lines.first());
         for (int i = 1; i < lines.size(); ++i)
             text += QStringLiteral("  %1 %2\n").arg(QString(), -20).arg(lines[i]);
@@ -228,8 +249,11 @@ QString ZMRecordOptions::helpText(const QString& program)
         "file size. At the end a summary tells how many frame slots were written, how many held a\n"
         "new picture, how many repeated the previous one or stayed empty because capture did not\n"
         "keep up, and how many pictures were still queued when the recording stopped.\n\n"
+        "The portal asks once which monitor to share; the answer is kept as a token in\n"
+        "$XDG_STATE_HOME/murovent/ (default ~/.local/state/murovent/), so later recordings do not ask.\n\n"
         "Exit status: 0 recorded; 1 the recording failed or was cut short (the display went\n"
-        "away, or writing failed, e.g. the disk is full; what was recorded is kept and the\n"
-        "system's reason printed); 2 bad arguments (nothing was created).\n");
+        "away, the portal is missing or refused, or writing failed, e.g. the disk is full; what\n"
+        "was recorded is kept and the system's reason printed); 2 bad arguments (nothing was\n"
+        "created).\n");
     return text;
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -17,6 +19,7 @@ struct ZMRecordOptions
         int y = 0;
     };
 
+    QString backend = QStringLiteral("auto"); // the screen back-end: auto, x11 or portal
     QString display;       // empty: $DISPLAY
     bool hasArea = false;  // false: the whole screen
     int x = 0, y = 0, width = 0, height = 0;
@@ -25,7 +28,8 @@ struct ZMRecordOptions
     bool cursor = false;
     bool overwrite = false;
     std::vector<Mark> marks;
-    QString output;
+    QString output;        // for messages; not every name is valid UTF-8
+    QByteArray outputPath; // the output file's name as given, byte for byte
     enum Audio { NoAudio, Microphone, SystemSound };
     Audio audio = NoAudio;
     int rate = 44100;      // microphone samples per second
@@ -35,8 +39,9 @@ struct ZMRecordOptions
     QString preset = QStringLiteral("ultrafast");
 
     enum Result { Run, ShowHelp, Invalid };
-    // On Invalid, `error` says what is wrong.
-    Result parse(const QStringList& arguments, QString* error);
+    // The arguments as the program received them (without the program's name). On Invalid,
+    // `error` says what is wrong.
+    Result parse(const QList<QByteArray>& arguments, QString* error);
     static QString helpText(const QString& program);
 
 private:

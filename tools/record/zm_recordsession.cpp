@@ -3,13 +3,18 @@
 
 #include <zmav/zmav.h>
 
+#include <capture/zm_screenbackend.h>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +36,13 @@ QString sizeText(qint64 bytes)
     if (bytes < 1048576)
         return QStringLiteral("%1 KiB").arg(bytes / 1024.0, 0, 'f', 0);
     return QStringLiteral("%1 MiB").arg(bytes / 1048576.0, 0, 'f', 1);
+}
+
+// By the name's bytes: it need not be valid UTF-8.
+qint64 fileSize(const QByteArray& path)
+{
+    struct stat st;
+    return ::stat(path.constData(), &st) == 0 ? qint64(st.st_size) : 0;
 }
 
 } // namespace
@@ -59,6 +71,8 @@ bool ZMRecordSession::prepare(QString* error)
     settings.streams = m_options.audio == ZMRecordOptions::NoAudio ? ZM_VIDEO
                        : m_options.audioOnly                       ? ZM_AUDIO
                                                                    : ZM_AUDIO_VIDEO;
+    settings.screenBackend = m_options.backend;
+    settings.restoreToken = readToken();
     settings.display = m_options.display.toLocal8Bit();
     if (m_options.hasArea)
         settings.area = QRect(m_options.x, m_options.y, m_options.width, m_options.height);
@@ -68,23 +82,63 @@ bool ZMRecordSession::prepare(QString* error)
                                                                     : ZMRecordingSettings::Sound::Microphone;
     settings.sampleRate = m_options.rate;
     settings.channels = 2;
-    settings.outputPath = m_options.output.toUtf8();
+    settings.outputPath = m_options.outputPath;
     settings.videoQuality = m_options.quality;
     settings.videoPreset = m_options.preset.toUtf8();
     if (m_session.prepare(settings, error)) {
         warnAboutMarks();
+        storeToken(settings.restoreToken);
         return true;
     }
     if (m_session.failedStage() == ZMRecordingSession::Stage::Sound)
         *error = QStringLiteral("cannot record sound: %1").arg(*error);
+    // The portal's answers come from the desktop, not from the arguments.
+    m_failureStatus = m_session.failedStage() == ZMRecordingSession::Stage::Screen && usesPortal() ? 1 : 2;
     return false;
+}
+
+bool ZMRecordSession::usesPortal() const
+{
+    return !m_options.audioOnly
+           && (m_options.backend == QLatin1String("auto") ? ZMScreenBackend::autoName() : m_options.backend)
+                  == QLatin1String("portal");
+}
+
+// The portal's token for the monitor chosen last time, kept where a program keeps its state.
+QString ZMRecordSession::tokenPath()
+{
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QLatin1String("/.local/state");
+    return state + QLatin1String("/murovent/portal-restore-token");
+}
+
+QString ZMRecordSession::readToken() const
+{
+    if (!usesPortal())
+        return QString();
+    QFile file(tokenPath());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+// A failure to store only means the portal asks again next time: say so, record anyway.
+void ZMRecordSession::storeToken(const QString& previous) const
+{
+    const QString token = m_session.screenRestoreToken();
+    if (token.isEmpty() || token == previous)
+        return;
+    QSaveFile file(tokenPath());
+    if (!QDir().mkpath(QFileInfo(file.fileName()).path()) || !file.open(QIODevice::WriteOnly)
+        || file.write(token.toUtf8() + '\n') < 0 || !file.commit())
+        std::fprintf(stderr, "murovent-record: warning: cannot keep the portal's choice in %s: %s\n",
+                     qPrintable(tokenPath()), qPrintable(file.errorString()));
 }
 
 // The command line's own rules for an area; whether it lies on the screen is the screen
 // back-end's to say.
 bool ZMRecordSession::checkArea(QString* error) const
 {
-    if (m_options.display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) {
+    if (!usesPortal() && m_options.display.isEmpty() && qEnvironmentVariableIsEmpty("DISPLAY")) {
         *error = QStringLiteral("no X display: set DISPLAY or use --display");
         return false;
     }
@@ -112,7 +166,7 @@ bool ZMRecordSession::checkOutput(QString* error) const
         *error = QStringLiteral("%1: the output file name must end in .mp4 or .mkv").arg(output);
         return false;
     }
-    if (output.toUtf8().size() >= ZM_SAVE_PATH_SIZE) {
+    if (m_options.outputPath.size() >= ZM_SAVE_PATH_SIZE) {
         *error = QStringLiteral("%1: the path is too long (at most %2 bytes)").arg(output).arg(ZM_SAVE_PATH_SIZE - 1);
         return false;
     }
@@ -125,8 +179,9 @@ bool ZMRecordSession::checkOutput(QString* error) const
         *error = QStringLiteral("%1: the folder %2 is not writable").arg(output, folder.filePath());
         return false;
     }
-    if (file.exists() && (file.isDir() || !m_options.overwrite)) {
-        *error = file.isDir() ? QStringLiteral("%1 is a folder").arg(output)
+    struct stat st;
+    if (::stat(m_options.outputPath.constData(), &st) == 0 && (S_ISDIR(st.st_mode) || !m_options.overwrite)) {
+        *error = S_ISDIR(st.st_mode) ? QStringLiteral("%1 is a folder").arg(output)
                               : QStringLiteral("%1 exists (use --overwrite to replace it)").arg(output);
         return false;
     }
@@ -163,7 +218,7 @@ int ZMRecordSession::run()
 {
     QString error;
     if (!m_session.open(&error)) {
-        std::fprintf(stderr, "murovent-record: cannot create %s: %s\n", qPrintable(m_options.output),
+        std::fprintf(stderr, "murovent-record: cannot create %s: %s\n", m_options.outputPath.constData(),
                      qPrintable(error));
         return 1;
     }
@@ -257,7 +312,7 @@ void ZMRecordSession::showProgress()
         return;
     m_lastProgressMs = ms;
     std::fprintf(stderr, "\rrecording %s  frames %6d  size %s   ", qPrintable(clock(ms / 1000.0)),
-                 m_session.figures().frameSlots, qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 m_session.figures().frameSlots, qPrintable(sizeText(fileSize(m_options.outputPath))));
     std::fflush(stderr);
 }
 
@@ -267,7 +322,7 @@ void ZMRecordSession::printSummary() const
     std::fprintf(stderr, "murovent-record: %s after %s\n", qPrintable(m_stopReason),
                  qPrintable(clock(m_recordedSeconds)));
     std::fprintf(stderr, "  file   %s, %s\n", qPrintable(m_options.output),
-                 qPrintable(sizeText(QFileInfo(m_options.output).size())));
+                 qPrintable(sizeText(fileSize(m_options.outputPath))));
     const ZM_MovieInfo& info = m_session.movieInfo();
     if (info.has_audio_video & ZM_VIDEO)
         std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "

@@ -23,6 +23,9 @@ public:
     // Checks everything against the real system and creates the sources; nothing is written
     // yet. False with `error` set when the arguments cannot be honoured.
     bool prepare(QString* error);
+    // The exit status for a failed prepare(): 2 for arguments that cannot be honoured, 1 when
+    // the desktop portal is missing or refused.
+    int failureStatus() const { return m_failureStatus; }
     // Opens the file and records until the duration is reached, a stop is requested by a
     // signal, or the screen goes away. Returns the exit status (0 recorded, 1 failed or cut
     // short). Runs the event loop.
@@ -32,6 +35,10 @@ public:
     static void requestStop();
 
 private:
+    bool usesPortal() const;
+    static QString tokenPath();
+    QString readToken() const;
+    void storeToken(const QString& previous) const;
     bool checkArea(QString* error) const;
     bool checkOutput(QString* error) const;
     bool loadMarks(ZMRecordingSettings* settings, QString* error) const;
@@ -51,5 +58,6 @@ private:
     qint64 m_lastProgressMs = -1;
     double m_recordedSeconds = 0;
     QString m_stopReason;
+    int m_failureStatus = 2;
     QStringList m_incidents;   // losses and errors met while recording, repeated in the summary
 };

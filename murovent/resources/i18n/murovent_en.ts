@@ -434,6 +434,20 @@ please try another one!</translation>
         <translation>Recording the full screen by default ......</translation>
     </message>
     <message>
+        <source>   屏幕来源: %1</source>
+        <translation>   Screen source: %1</translation>
+    </message>
+    <message>
+        <source>   全局热键需要桌面的支持, 请使用面板或托盘按钮.</source>
+        <translation>   Global hot keys need the desktop&apos;s support; use the panel or the tray buttons.</translation>
+    </message>
+    <message>
+        <source>无法取得桌面画面, 请允许共享屏幕后重新选择录制区域!
+%1</source>
+        <translation>Cannot get a picture of the desktop. Allow sharing the screen, then choose the area again!
+%1</translation>
+    </message>
+    <message>
         <source>开始录制 &amp; 暂停</source>
         <translation>Start &amp; pause recording</translation>
     </message>

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// murovent-record end to end on the test's X server: every file it makes is decoded and
-// checked (size, frame count against duration x fps, colours, cursor, watermarks), and so is
-// what it leaves behind when interrupted or when the X server dies under it.
+// murovent-record end to end on the test's X server, and with the portal back-end on the
+// test's headless Wayland desktop (the RecordPortal cases, registered separately): every file
+// it makes is decoded and checked (size, frame count against duration x fps, colours, cursor,
+// watermarks), and so is what it leaves behind when interrupted or when the display dies under it.
+#include "wlscene.h"
 #include "xscene.h"
 
 #include "mp4_probe.h"
@@ -22,6 +24,7 @@
 #include <sys/resource.h>
 #include <fcntl.h>
 #include <fstream>
+#include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -47,11 +50,12 @@ Proc spawn(const std::vector<std::string>& args, const std::string& errPath,
         const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, STDERR_FILENO);
         dup2(fd, STDOUT_FILENO);
-        std::vector<char*> argv{const_cast<char*>(MUROVENT_RECORD)};
+        const std::string program = wlscene::staged(MUROVENT_RECORD);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(MUROVENT_RECORD, argv.data());
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     return proc;
@@ -290,6 +294,10 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
         {"--area", outside, out},
         {"--area", "0,0,32,32", out},
         {"--area", "1,2,3", out},
+        // Right or bottom edges beyond the range of int.
+        {"--area", "2,0,2147483646,64", out},
+        {"--area", "2147483584,0,64,64", out},
+        {"--area", "0,2147483600,64,64", out},
         {"--fps", "0", out},
         {"--fps", "61", out},
         {"--duration", "-1", out},
@@ -326,6 +334,22 @@ TEST_F(RecordTest, BadArgumentsExitWithStatusTwoAndCreateNothing)
     setenv("DISPLAY", display.c_str(), 1);
     EXPECT_EQ(status, 2);
     EXPECT_NE(messages.find("display"), std::string::npos) << messages;
+}
+
+TEST_F(RecordTest, OutputNameKeepsBytesThatAreNotUtf8)
+{
+    const std::string name = "\xff\xfe" "bad.mp4";
+    const std::string out = m_dir.path().toStdString() + "/" + name;
+    std::string messages;
+    ASSERT_EQ(record({"--duration", "1", "--area", "0,0,320,240", out}, &messages), 0) << messages;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path().toStdString()))
+        if (entry.path().filename() != "stderr.txt")
+            names.push_back(entry.path().filename().string());
+    ASSERT_EQ(names, std::vector<std::string>{name});
+    expectPlayable(out, 10, 0.8, 1.3, 320, 240);
+    // Taken files are refused by their own bytes too.
+    EXPECT_EQ(record({out}, &messages), 2) << messages;
 }
 
 // A second signal 10 ms after the first (a double Ctrl+C, or Ctrl+C then a logout) does not cut
@@ -530,10 +554,133 @@ TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)
     expectPlayable(out, 10, 0.3, 2.1, 640, 480);
 }
 
+// --- the portal back-end on the Wayland desktop ------------------------------------------
+
+const uint32_t kDesktop = 0x336699;
+
+class RecordPortalTest : public RecordTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(wlscene::paintBackground(kDesktop, {{100, 50, 200, 100, kRed}, {400, 300, 50, 60, kGreen}}));
+    }
+    QString tokenFile() const
+    {
+        return qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/murovent/portal-restore-token");
+    }
+};
+
+TEST_F(RecordPortalTest, WholeMonitorAndAreaWithAndWithoutCursor)
+{
+    const std::string full = path("full.mp4"), area = path("area.mp4");
+    std::string messages;
+    ASSERT_EQ(record({"--backend", "portal", "--duration", "3", full}, &messages), 0) << messages;
+    expectPlayable(full, 10, 2.8, 3.3, 1280, 720);
+    mp4probe::DecodedPicture picture = mp4probe::decodeVideoFrame(full, 20);
+    ASSERT_TRUE(picture.ok) << picture.error;
+    EXPECT_TRUE(near(picture, 20, 20, kDesktop));
+    EXPECT_TRUE(near(picture, 200, 100, kRed));
+    EXPECT_TRUE(near(picture, 425, 330, kGreen));
+
+    // The compositor draws no pointer on its headless output: with --cursor the portal is
+    // asked to embed it (see the portal test) and the recording must still work.
+    ASSERT_EQ(record({"--area", "90,40,320,240", "--cursor", "--duration", "2", area}, &messages), 0) << messages;
+    expectPlayable(area, 10, 1.8, 2.3, 320, 240);
+    picture = mp4probe::decodeVideoFrame(area, 10);
+    ASSERT_TRUE(picture.ok) << picture.error;
+    EXPECT_TRUE(near(picture, 20, 20, kRed)) << "the area's origin";
+    EXPECT_TRUE(near(picture, 5, 5, kDesktop));
+    EXPECT_TRUE(near(picture, 205, 105, kRed));
+    EXPECT_TRUE(near(picture, 215, 115, kDesktop));
+    EXPECT_TRUE(near(picture, 315, 235, kDesktop));
+}
+
+TEST_F(RecordPortalTest, SecondRecordingHandsThePortalTheStoredChoice)
+{
+    QFile::remove(tokenFile());
+    std::string messages;
+    ASSERT_EQ(record({"--area", "0,0,64,64", "--duration", "0.5", path("first.mp4")}, &messages), 0) << messages;
+    QFile stored(tokenFile());
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QString token = QString::fromUtf8(stored.readAll()).trimmed();
+    ASSERT_FALSE(token.isEmpty());
+
+    wlscene::BusWatch watch("SelectSources");
+    ASSERT_EQ(record({"--area", "0,0,64,64", "--duration", "0.5", path("second.mp4")}, &messages), 0) << messages;
+    const QString traffic = watch.seen();
+    EXPECT_TRUE(wlscene::hasOption(traffic, "restore_token", QStringLiteral("string \"%1\"").arg(token)))
+        << traffic.toStdString();
+    expectPlayable(path("second.mp4"), 10, 0.4, 0.8, 64, 64);
+}
+
+// Each of these replaces or ends a part of the desktop, so each runs in a session of its own.
+TEST_F(RecordPortalTest, MissingCancellingOrRefusingPortalExitsWithOneAndCreatesNothing)
+{
+    std::string messages;
+    {
+        wlscene::EmptyBus bus;
+        const QByteArray real = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+        EXPECT_EQ(record({"--duration", "1", path("missing.mp4")}, &messages), 1) << messages;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", real);
+        EXPECT_NE(messages.find("murovent-record: no desktop portal on the session bus"), std::string::npos)
+            << messages;
+    }
+    {
+        wlscene::OtherPortalBackend cancelling(wlscene::OtherPortalBackend::Cancelling);
+        ASSERT_TRUE(cancelling.serving());
+        EXPECT_EQ(record({"--duration", "1", path("cancelled.mp4")}, &messages), 1) << messages;
+        EXPECT_NE(messages.find("murovent-record: screen sharing was cancelled"), std::string::npos) << messages;
+    }
+    {
+        wlscene::OtherPortalBackend refusing(wlscene::OtherPortalBackend::Refusing);
+        ASSERT_TRUE(refusing.serving());
+        EXPECT_EQ(record({"--duration", "1", path("refused.mp4")}, &messages), 1) << messages;
+        EXPECT_NE(messages.find("murovent-record: the desktop portal refused to share the screen (Start answered 2)"),
+                  std::string::npos) << messages;
+    }
+    EXPECT_TRUE(files().isEmpty()) << files().join(QLatin1Char(' ')).toStdString();
+}
+
+struct DesktopPart {
+    const char* program;
+    const char* reason;
+};
+
+class RecordPortalLost : public RecordPortalTest, public ::testing::WithParamInterface<DesktopPart>
+{
+};
+
+TEST_P(RecordPortalLost, KillingAPartOfTheDesktopKeepsWhatWasRecorded)
+{
+    const std::string out = path("lost.mp4");
+    Proc proc = spawn({"--fps", "10", out}, path("stderr.txt"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+    const int pid = wlscene::sessionPid(GetParam().program);
+    ASSERT_GT(pid, 0);
+    kill(pid, SIGKILL);
+    std::string messages;
+    EXPECT_EQ(finish(proc, &messages), 1) << messages;
+    EXPECT_NE(messages.find(GetParam().reason), std::string::npos) << messages;
+    EXPECT_NE(messages.find("recording cut short"), std::string::npos) << messages;
+    expectPlayable(out, 10, 0.3, 2.1, 1280, 720);
+}
+
+INSTANTIATE_TEST_SUITE_P(Killed, RecordPortalLost,
+                         ::testing::Values(DesktopPart{"pipewire", "the connection to PipeWire broke"},
+                                           DesktopPart{"sway", "the screen cast ended: its source went away"}),
+                         [](const ::testing::TestParamInfo<DesktopPart>& info) { return std::string(info.param.program); });
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Qt only paints pictures here; on Wayland the cases kill the compositor, which would end a
+    // program connected to it.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

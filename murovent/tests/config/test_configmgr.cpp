@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <climits>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -188,8 +189,7 @@ TEST_F(ConfigStore, FailedLoadChangesNothingAndLoadsAppend)
     ASSERT_TRUE(mgr.load("two.cfg"));
     mgr.LastUseIdx = 5;
     EXPECT_FALSE(mgr.load("missing.cfg"));
-    writeBytes("broken.cfg", text.substr(0, text.size() - 10));
-    EXPECT_FALSE(mgr.load("broken.cfg"));
+    EXPECT_EQ(mgr.lastLoad().outcome, ZMConfigMgr::LoadReport::Missing);
     EXPECT_FALSE(mgr.loadFromText("<Zolmet/><Zolmet/>"));
     EXPECT_EQ(mgr.userCount(), 2);
     EXPECT_EQ(mgr.LastUseIdx, 5);
@@ -272,4 +272,74 @@ TEST_F(ConfigStore, TheBuildsOwnFileIsLoadedOnConstruction)
     EXPECT_EQ(store, ZMConfigMgr::instance());
     EXPECT_EQ(names(*store), std::vector<std::string>{"mine"});
     EXPECT_EQ(store->LastUseIdx, 1);
+}
+
+TEST_F(ConfigStore, DamagedFileGivesItsWholeThemesAndIsKeptAsBackup)
+{
+    const std::string text = file(node("<theme>A</theme><videoFrame>25</videoFrame>") + node("<theme>B</theme>"));
+    // Only the closing tags lost; then cut inside the second theme.
+    for (const std::size_t cut : {text.find("</Murovent>"), text.find("</theme>", text.find("B"))}) {
+        const std::string damaged = text.substr(0, cut);
+        writeBytes("user.cfg", damaged);
+        ZMConfigMgr mgr;
+        EXPECT_FALSE(mgr.load("user.cfg"));
+        const bool whole = cut == text.find("</Murovent>");
+        EXPECT_EQ(names(mgr), whole ? (std::vector<std::string>{"A", "B"}) : (std::vector<std::string>{"A"}));
+        EXPECT_EQ(mgr.userAt(0)->videoFrame, 25);
+        EXPECT_EQ(mgr.lastLoad().outcome, ZMConfigMgr::LoadReport::Damaged);
+        EXPECT_EQ(mgr.lastLoad().themesRead, whole ? 2 : 1);
+        EXPECT_EQ(mgr.lastLoad().backup, "user.cfg.bak");
+        EXPECT_EQ(readBytes("user.cfg.bak"), damaged);
+        ASSERT_TRUE(mgr.save("user.cfg"));
+        ZMConfigMgr again;
+        EXPECT_TRUE(again.load("user.cfg"));
+        EXPECT_EQ(names(again), names(mgr));
+        EXPECT_EQ(readBytes("user.cfg.bak"), damaged);
+    }
+}
+
+TEST_F(ConfigStore, FileThatLostCharactersIsKeptAsBackup)
+{
+    // Declared GBK, but holding bytes that GBK does not have.
+    const std::string text = "<?xml version=\"1.0\" encoding=\"GBK\"?>" + file(node("<theme>x\xFF\xFFy</theme>"));
+    writeBytes("user.cfg", text);
+    ZMConfigMgr mgr;
+    EXPECT_TRUE(mgr.load("user.cfg"));
+    EXPECT_EQ(mgr.lastLoad().outcome, ZMConfigMgr::LoadReport::Garbled);
+    EXPECT_EQ(readBytes(mgr.lastLoad().backup), text);
+    // Misdeclared UTF-8 is read as it is: nothing garbled, nothing to keep.
+    writeBytes("utf8.cfg", "<?xml version=\"1.0\" encoding=\"GBK\"?>" + file(node("<theme>Mine-été-我的</theme>")));
+    ZMConfigMgr utf8;
+    EXPECT_TRUE(utf8.load("utf8.cfg"));
+    EXPECT_EQ(names(utf8), std::vector<std::string>{"Mine-été-我的"});
+    EXPECT_EQ(utf8.lastLoad().outcome, ZMConfigMgr::LoadReport::Read);
+}
+
+TEST_F(ConfigStore, PresetRestoreNeverWaitsOnOrReplacesWhatIsNoFile)
+{
+    const std::string preset = presetBytes();
+    ASSERT_EQ(mkfifo("user.cfg", 0600), 0);
+    ZMConfigMgr mgr;
+    EXPECT_FALSE(mgr.load("user.cfg"));
+    EXPECT_EQ(mgr.lastLoad().outcome, ZMConfigMgr::LoadReport::NotRegular);
+    EXPECT_TRUE(mgr.restorePreset("user.cfg", preset));
+    EXPECT_EQ(mgr.userCount(), 4);
+    EXPECT_FALSE(mgr.save("user.cfg"));
+    struct stat st;
+    ASSERT_EQ(stat("user.cfg", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A folder that takes no files still gives the themes, from the preset itself.
+    ZMConfigMgr unwritable;
+    EXPECT_FALSE(ZMConfigMgr::folderIsWritable("gone/user.cfg"));
+    EXPECT_TRUE(ZMConfigMgr::folderIsWritable("user.cfg"));
+    EXPECT_TRUE(unwritable.restorePreset("gone/user.cfg", preset));
+    EXPECT_EQ(unwritable.userCount(), 4);
+
+    // Over a regular file the preset is written, the file replaced kept beside it.
+    writeBytes("mine.cfg", "not a theme file");
+    ZMConfigMgr restored;
+    EXPECT_TRUE(restored.restorePreset("mine.cfg", preset));
+    EXPECT_EQ(readBytes("mine.cfg"), preset);
+    EXPECT_EQ(readBytes("mine.cfg.bak"), "not a theme file");
 }

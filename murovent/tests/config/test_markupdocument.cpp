@@ -4,6 +4,7 @@
 #include "test_files.h"
 
 #include <sys/resource.h>
+#include <chrono>
 #include <sys/stat.h>
 #include <csignal>
 #include <dirent.h>
@@ -341,4 +342,65 @@ TEST_F(MarkupFile, FailedSaveLeavesThePreviousFileIntact)
     ASSERT_EQ(lstat("link.xml", &lst), 0);
     EXPECT_TRUE(S_ISLNK(lst.st_mode));
     EXPECT_EQ(readBytes("real/target.xml"), doc.document());
+}
+
+TEST_F(MarkupFile, Utf8UnderALegacyDeclarationIsReadAsUtf8)
+{
+    // Saved as UTF-8 by an editor that left the declaration alone.
+    const std::string names = "<t>Mine-été-我的</t><t>@ 录讲学</t>";
+    for (const char* declared : {"GBK", "ISO-8859-1", "windows-1252"}) {
+        const std::string text = std::string("<?xml version=\"1.0\" encoding=\"") + declared + "\"?>\r\n<r>" + names + "</r>\r\n";
+        writeBytes("mis.xml", text);
+        MarkupDocument doc;
+        ASSERT_TRUE(doc.loadFile("mis.xml")) << doc.resultText();
+        EXPECT_TRUE(logHas(doc, "declaration_ignored")) << declared;
+        EXPECT_FALSE(logHas(doc, "conversion_loss")) << declared;
+        ASSERT_TRUE(doc.seekElement("r") && doc.enterElement() && doc.seekElement("t"));
+        EXPECT_EQ(doc.elementText(), "Mine-été-我的") << declared;
+        ASSERT_TRUE(doc.saveFile("mis-out.xml"));
+        EXPECT_EQ(readBytes("mis-out.xml"), text) << "saved as read, not converted to " << declared;
+    }
+    // A short run that both read sensibly keeps to the declaration ("茅" in GBK).
+    writeBytes("short.xml", "<?xml version=\"1.0\" encoding=\"GBK\"?><t>\xC3\xA9</t>");
+    MarkupDocument doc;
+    ASSERT_TRUE(doc.loadFile("short.xml"));
+    ASSERT_TRUE(doc.seekElement("t"));
+    EXPECT_EQ(doc.elementText(), "茅");
+}
+
+TEST_F(MarkupFile, OnlyRegularFilesAreReadOrReplaced)
+{
+    ASSERT_EQ(mkfifo("fifo.xml", 0600), 0);
+    MarkupDocument doc;
+    // Neither waits for a writer nor reads without end.
+    for (const char* path : {"fifo.xml", "/dev/zero", "."}) {
+        EXPECT_FALSE(doc.loadFile(path)) << path;
+        ASSERT_FALSE(doc.resultLog().empty());
+        EXPECT_EQ(doc.resultLog()[0].name, "file_error") << path;
+    }
+    ASSERT_TRUE(doc.setDocument("<a/>"));
+    EXPECT_FALSE(doc.saveFile("fifo.xml"));
+    struct stat st;
+    ASSERT_EQ(stat("fifo.xml", &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(MarkupDocument, UnmatchedEndTagsTakeLinearTime)
+{
+    // 700 KB of tags that never match: each end tag used to search all the open elements.
+    const int n = 100000;
+    std::string text = "<Zolmet>";
+    for (int i = 0; i < n; ++i)
+        text += "<a>";
+    for (int i = 0; i < n; ++i)
+        text += "</b>";
+    text += "</Zolmet>";
+    ASSERT_GE(text.size(), 700000u);
+    const auto start = std::chrono::steady_clock::now();
+    MarkupDocument doc;
+    EXPECT_FALSE(doc.setDocument(text));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    // The root still ends where its end tag is, and closes what was left open inside it.
+    ASSERT_TRUE(doc.seekElement("Zolmet"));
+    EXPECT_FALSE(doc.isElementWhole());
 }

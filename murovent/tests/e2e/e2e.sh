@@ -14,7 +14,7 @@ build=$1 sources=$2 artefacts=$3
 server_script=$sources/tests/server/product_server.py preset=$sources/config/cfg/user-pre.cfg
 work=$(mktemp -d /tmp/mv-e2e.XXXXXX)
 prefix=$work/prefix run=$work/run
-mkdir -p "$run" "$work/tmp" "$work/home"
+mkdir -p "$run" "$work/tmp" "$work/home" "$work/cache"
 pids=()
 
 cleanup() {
@@ -91,7 +91,7 @@ for _ in $(seq 100); do grep -q '^PORT ' "$work/server.out" 2>/dev/null && break
 port=$(sed -n 's/^PORT //p' "$work/server.out")
 [ -n "$port" ] || fail "product server did not start"
 
-export TMPDIR=$work/tmp HOME=$work/home MUROVENT_SERVER_URL=http://127.0.0.1:$port
+export TMPDIR=$work/tmp HOME=$work/home XDG_CACHE_HOME=$work/cache MUROVENT_SERVER_URL=http://127.0.0.1:$port
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 cd "$run" || fail "no working folder"
 
@@ -288,8 +288,9 @@ user=$(ls user_win7.cfg user_xp.cfg 2>/dev/null | head -n1)
 grep -q '<LastUseIdx>3</LastUseIdx>' "$user" || fail "$user: last used theme"
 grep -q "<savePath>$HOME</savePath>" "$user" || fail "$user: the theme's folder is not the home folder"
 grep -q '<timerDelaySec>3</timerDelaySec>' "$user" || fail "$user: no timer values"
-[ -s "$TMPDIR/mr.cfg" ] || fail "no server cache"
-grep -q 'proVerInfo' "$TMPDIR/mr.cfg" && fail "the server cache is stored in clear"
+[ -s "$XDG_CACHE_HOME/murovent/mr.cfg" ] || fail "no server cache in the user's cache folder"
+grep -q 'proVerInfo' "$XDG_CACHE_HOME/murovent/mr.cfg" && fail "the server cache is stored in clear"
+[ -e "$TMPDIR/mr.cfg" ] && fail "the server cache is in the shared temporary folder"
 grep -q 'useState=1' "$work/server.log" || fail "no start-up report"
 grep -q 'useState=0' "$work/server.log" || fail "no exit report"
 note "passed"

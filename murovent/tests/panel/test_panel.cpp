@@ -19,11 +19,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFrame>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -33,6 +35,8 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 #include <X11/Xlib.h>
 
@@ -132,6 +136,17 @@ private:
     }
 
     void withHotKeyFile() { writeFile("hotkey.cfg", "Ctrl+F1\nCtrl+F3\n"); }
+
+    // The text of the settings message that is shown, without blocking, beside the window.
+    QString settingsMessage() const
+    {
+        QMessageBox* box = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            box = m_window->findChild<QMessageBox*>("settingsTrouble");
+            return box && box->isVisible();
+        }, 2000);
+        return shown ? box->text() : QString();
+    }
 
     // Leaves through the exit button and runs the application's event loop until the
     // program ends; the time it took goes to *ms. 99 means it never ended.
@@ -367,6 +382,48 @@ private slots:
         QCOMPARE(themeNames(), kPresetNames);
         QCOMPARE(readAll(userFile() + ".bak"), damaged);
         QCOMPARE(readAll(userFile()), readAll(QString::fromUtf8(ZMConfigMgr::presetFileName())));
+        const QString told = settingsMessage();
+        QVERIFY2(told.contains(QString::fromUtf8("已损坏")) && told.contains(QFileInfo(userFile() + ".bak").absoluteFilePath()),
+                 qPrintable(told));
+        // Told once: not again when the themes are restored by hand.
+        m_window->findChild<QMessageBox*>("settingsTrouble")->close();
+        m_answers->button = QString::fromUtf8("还原");
+        QTest::mouseClick(widget<QToolButton>("tb_themeRevert"), Qt::LeftButton);
+        QTest::qWait(100);
+        QCOMPARE(settingsMessage(), QString());
+    }
+
+    // Only the closing tags lost: the user's own theme is still there, and the file is whole
+    // again after the exit, the damaged one kept beside it.
+    void truncatedFileKeepsItsThemes()
+    {
+        withHotKeyFile();
+        const QByteArray preset = readAll(QString::fromUtf8(ZMConfigMgr::presetFileName()));
+        const QByteArray mine = "<Node>\r\n<theme>Mine-été-我的</theme>\r\n</Node>\r\n";
+        const QByteArray damaged = preset.left(preset.indexOf("</Murovent>")) + mine;
+        writeFile(userFile(), damaged);
+        startProgram();
+        QCOMPARE(themeNames(), kPresetNames + QStringList{QString::fromUtf8("Mine-été-我的")});
+        QVERIFY2(settingsMessage().contains(QString::fromUtf8("恢复 5 个主题")), qPrintable(settingsMessage()));
+        qint64 ms = 0;
+        QCOMPARE(exitProgram(&ms), 0);
+        QCOMPARE(readAll(userFile() + ".bak"), damaged);
+        ZMConfigMgr saved;
+        QCOMPARE(saved.lastLoad().outcome, ZMConfigMgr::LoadReport::Read);
+        QCOMPARE(saved.userCount(), 5);
+    }
+
+    // A FIFO under the file's name: read as nothing, without waiting for a writer, and left.
+    void settingsThatAreNoFile()
+    {
+        withHotKeyFile();
+        QVERIFY(mkfifo(QFile::encodeName(userFile()).constData(), 0600) == 0);
+        startProgram();
+        QCOMPARE(themeNames(), kPresetNames);
+        QVERIFY2(settingsMessage().contains(QString::fromUtf8("不是普通文件")), qPrintable(settingsMessage()));
+        qint64 ms = 0;
+        QCOMPARE(exitProgram(&ms), 0);
+        QVERIFY(QFileInfo(userFile()).exists() && !QFileInfo(userFile()).isFile());
     }
 
     // ---- hot keys and controls ---------------------------------------------------------

@@ -5,8 +5,10 @@
 #include "savebarwidget.h"
 #include "textwateritem.h"
 #include "timerwidget.h"
+#include "wlscene.h"
 #include "zm_avrecordermenu.h"
 #include "zm_graphicsitem.h"
+#include "zm_portalchoice.h"
 #include "zm_window.h"
 
 #include <QAction>
@@ -849,6 +851,64 @@ private slots:
         const QImage frame = lastFrame(path, p.video);
         QVERIFY(!frame.isNull());
         checkMarks(frame, textAt, imageAt);
+    }
+
+    // --- on the headless Wayland desktop (the only cases run there, see CMakeLists.txt) ---
+
+    // The desktop's own background is recorded: known colours at known places.
+    bool showDesktop()
+    {
+        m_backdrop->hide();
+        return wlscene::paintBackground(0x336699, {{100, 50, 200, 100, 0xff0000}});
+    }
+
+    static bool near(const QColor& seen, QRgb want)
+    {
+        return qAbs(seen.red() - qRed(want)) + qAbs(seen.green() - qGreen(want)) + qAbs(seen.blue() - qBlue(want)) < 40;
+    }
+
+    void waylandRecordsTheSharedMonitorFromTheButton()
+    {
+        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            QSKIP("needs the Wayland desktop");
+        const QString status = m_window->statusBar()->currentMessage();
+        QVERIFY2(status.contains("默认全屏录制 ......   屏幕来源: portal"), qPrintable(status));
+        QVERIFY2(status.contains("全局热键需要桌面的支持"), qPrintable(status));
+        QVERIFY(showDesktop());
+        QString dump;
+        const QString path = record(&dump);
+        m_backdrop->show();
+        QVERIFY(!path.isEmpty());
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(1280, 720));
+        QVERIFY2(p.frames >= 25, qPrintable(QString::number(p.frames)));
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(!frame.isNull());
+        QVERIFY(near(frame.pixelColor(200, 100), 0xff0000));
+        QVERIFY(near(frame.pixelColor(20, 20), 0x336699));
+        QVERIFY2(QFileInfo(ZMPortalChoice::fileName()).size() > 0, "the portal's choice is kept with the settings");
+    }
+
+    void waylandRegionIsDrawnOnTheFrozenPicture()
+    {
+        if (qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            QSKIP("needs the Wayland desktop");
+        QVERIFY(showDesktop());
+        selectRegion(QPoint(80, 40), QPoint(400, 280));
+        const QImage frozen = selector()->previewPixmap().toImage();
+        QCOMPARE(frozen.size(), QSize(1280, 720));
+        QVERIFY2(near(frozen.pixelColor(200, 100), 0xff0000), "the portal's picture is shown to draw on");
+        QString dump;
+        const QString path = record(&dump);
+        m_backdrop->show();
+        QVERIFY(!path.isEmpty());
+        const Probe p = probe(path);
+        QCOMPARE(p.video, QSize(320, 240));
+        const QImage frame = lastFrame(path, p.video);
+        QVERIFY(!frame.isNull());
+        QVERIFY(near(frame.pixelColor(120, 60), 0xff0000));
+        QVERIFY(near(frame.pixelColor(10, 5), 0x336699));
+        QVERIFY(near(frame.pixelColor(250, 200), 0x336699));
     }
 };
 

@@ -94,6 +94,7 @@ void prepareTestEnvironment()
 {
     static QTemporaryDir dir(QDir::tempPath() + "/mv-server-test-XXXXXX");
     setenv("TMPDIR", dir.path().toLocal8Bit().constData(), 1);
+    setenv("XDG_CACHE_HOME", dir.path().toLocal8Bit().constData(), 1);
     for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
         unsetenv(name);
 }

@@ -37,8 +37,8 @@ private:
     int m_port = 0;
 };
 
-// Points TMPDIR (and so QDir::tempPath) at a private folder for the whole test program, so
-// that nothing touches the real temporary cache, and drops proxy settings so that requests go
+// Points TMPDIR (and so QDir::tempPath) and XDG_CACHE_HOME at a private folder for the whole
+// test program, so that nothing touches the user's real cache, and drops proxy settings so that requests go
 // straight to 127.0.0.1. Call first thing in main; child processes inherit both.
 void prepareTestEnvironment();
 // A port on 127.0.0.1 where nothing listens.

@@ -92,11 +92,27 @@ TEST(Md5, FilesAroundTheChunkSize)
     EXPECT_FALSE(gFunc::isFileExist("/nonexistent/dir/file"));
 }
 
+TEST(Md5, OnlyRegularFilesAreHashed)
+{
+    // A FIFO without a writer would block the open, /dev/zero would never end.
+    const std::string empty = writeTemp({});
+    const std::string fifo = empty + ".fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(md5File(empty.c_str()), md5String(""));
+    for (const std::string& path : {fifo, std::string("/dev/zero"), std::string("/tmp")}) {
+        EXPECT_FALSE(gFunc::isFileExist(path.c_str())) << path;
+        EXPECT_EQ(md5File(path.c_str()), "") << path;
+        EXPECT_EQ(gFunc::fileMd5(path.c_str()), "") << path;
+    }
+    unlink(fifo.c_str());
+    unlink(empty.c_str());
+}
+
 TEST(FileHelpers, ReplaceFileSwapsContentsAndLinks)
 {
     const std::string path = writeTemp(pattern(100));
     const std::vector<unsigned char> fresh = pattern(7);
-    ASSERT_TRUE(gFunc::replaceFile(path, reinterpret_cast<const char*>(fresh.data()), fresh.size()));
+    ASSERT_TRUE(gFunc::replaceFile(path, std::string(fresh.begin(), fresh.end()), gFunc::FileKind::Private));
     EXPECT_EQ(md5File(path.c_str()), md5Data(fresh.data(), fresh.size()));
 
     // A link at the path is replaced; its target keeps its contents.
@@ -104,7 +120,7 @@ TEST(FileHelpers, ReplaceFileSwapsContentsAndLinks)
     const std::string before = md5File(target.c_str());
     unlink(path.c_str());
     ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
-    ASSERT_TRUE(gFunc::replaceFile(path, "new", 3));
+    ASSERT_TRUE(gFunc::replaceFile(path, "new", gFunc::FileKind::Private));
     EXPECT_EQ(md5File(target.c_str()), before);
     EXPECT_EQ(md5File(path.c_str()), md5String("new"));
     struct stat info;
@@ -113,7 +129,9 @@ TEST(FileHelpers, ReplaceFileSwapsContentsAndLinks)
     unlink(path.c_str());
     unlink(target.c_str());
 
-    EXPECT_FALSE(gFunc::replaceFile("/nonexistent/dir/file", "x", 1));
+    std::string error;
+    EXPECT_FALSE(gFunc::replaceFile("/nonexistent/dir/file", "x", gFunc::FileKind::Private, &error));
+    EXPECT_EQ(error, "No such file or directory");
 }
 
 TEST(Identity, NamesOfUserAndMachine)

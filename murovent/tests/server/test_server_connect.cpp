@@ -3,12 +3,14 @@
 #include "networkaccessblock.h"
 #include "productserver.h"
 #include "serverinfostore.h"
+#include "untrustedjson.h"
 #include "zm_connect2server.h"
 #include "zm_identity.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +26,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Every run of the connection is a child process of this program, so that the program-wide
 // store loads its cache at start and writes it at exit exactly as in the real program.
@@ -74,13 +79,18 @@ QJsonObject answer(const QString& body)
 class ServerConnect : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.isRunning()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.isRunning());
+        ASSERT_TRUE(QDir(tmp.path()).mkpath("murovent"));
+    }
 
     ChildRun run(int useState, const QString& url, const QStringList& extra = {}, int timeoutMs = 3000)
     {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TMPDIR", tmp.path());
+        env.insert("XDG_CACHE_HOME", tmp.path());
         env.insert("MUROVENT_SERVER_URL", url);
         env.insert("MV_TEST_TIMEOUT_MS", QString::number(timeoutMs));
         child.setProcessEnvironment(env);
@@ -105,8 +115,8 @@ protected:
     }
     ChildRun run(int useState) { return run(useState, server.url()); }
 
-    QString cachePath() const { return tmp.filePath("mr.cfg"); }
-    QString picturePath() const { return tmp.filePath("vvll.png"); }
+    QString cachePath() const { return tmp.filePath("murovent/mr.cfg"); }
+    QString picturePath() const { return tmp.filePath("murovent/vvll.png"); }
 
     QJsonObject cache() const
     {
@@ -284,6 +294,76 @@ TEST_F(ServerConnect, ExitDoesNotWaitForAServerThatNeverAnswers)
     EXPECT_LT(result.ms, 2500) << result.ms;
     EXPECT_EQ(result.messages, QStringList());
     EXPECT_TRUE(QFile::exists(cachePath()));
+}
+
+QString nested(int depth, const QString& inner = "1")
+{
+    return QString(depth, '[') + inner + QString(depth, ']');
+}
+
+void writeCache(const QString& path, const QByteArray& clear)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(ServerInfoStore::scrambled(clear));
+}
+
+TEST_F(ServerConnect, DeeplyNestedRepliesAreIgnoredAndNeverReachTheCache)
+{
+    // Too deep to parse at all, then parsed by a lax reader but too deep to keep.
+    for (const QString& reply : {QString(200000, '['),
+                                 R"({"version": "3.3.0", "extra": )" + nested(999) + "}"}) {
+        server.configure({{"getProductInfo", answer(reply)}, {"useReport", answer("{}")}});
+        EXPECT_EQ(run(1).messages, QStringList({"1 2015"}));
+        EXPECT_TRUE(cache().value("proVerInfo").isNull());
+    }
+    // As deep as a reply may be: kept, and read back by the next start (offline, the stored
+    // minimum version still refuses this one).
+    const QString deep = R"({"version": "3.3.0", "canUseMinVersion": "9.0", "extra": )" +
+                         nested(UntrustedJson::kReplyDepth - 2) + "}";
+    server.configure({{"getProductInfo", answer(deep)}});
+    EXPECT_EQ(run(1).messages, QStringList({"0 3.3.0", "4"}));
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList({"4"}));
+}
+
+TEST_F(ServerConnect, PlantedCachesAreIgnored)
+{
+    const QByteArray refusing = R"({"proVerInfo": {"version": "9.0", "canUseMinVersion": "9.0"}})";
+    // Too deep a cache makes the store start empty, as any corrupt one.
+    writeCache(cachePath(), R"({"proVerInfo": {"canUseMinVersion": "9.0"}, "x": )" + nested(999).toUtf8() + "}");
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList());
+    EXPECT_TRUE(cache().value("proVerInfo").isNull());
+    // A cache that is not a regular file of this user is not ours.
+    ASSERT_TRUE(QFile::remove(cachePath()));
+    ASSERT_EQ(mkfifo(QFile::encodeName(cachePath()).constData(), 0600), 0);
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList());
+    if (geteuid() == 0) {
+        ASSERT_TRUE(QFile::remove(cachePath()));
+        writeCache(cachePath(), refusing);
+        ASSERT_EQ(chown(QFile::encodeName(cachePath()).constData(), 65534, 65534), 0);
+        EXPECT_EQ(run(1, offlineUrl()).messages, QStringList());
+    }
+    // The same text as the user's own file is obeyed: the refusals above were no accident.
+    ASSERT_TRUE(QFile::remove(cachePath()));
+    writeCache(cachePath(), refusing);
+    EXPECT_EQ(run(1, offlineUrl()).messages, QStringList({"4"}));
+}
+
+TEST_F(ServerConnect, PicturePathsThatAreNoFilesNeverBlock)
+{
+    const QString fifo = tmp.filePath("picture.fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString ad = QStringLiteral(R"({"id": 4, "adImgPath": "%1/ad/vvll.png"})").arg(server.url());
+    server.configure({{"getProductAd", answer(ad)}, {"image", answer("no picture")}});
+    for (const QString& path : {QStringLiteral("/dev/zero"), fifo}) {
+        writeCache(cachePath(), QStringLiteral(R"({"proAdInfo": {"id": 4}, "proAdImage": {"localpath": "%1",
+                                                   "adImageMD5": "x"}})").arg(path).toUtf8());
+        const ChildRun result = run(1);
+        EXPECT_EQ(result.exitCode, 0) << path.toStdString();
+        EXPECT_LT(result.ms, 2000) << path.toStdString();
+        // Taken as stale, so fetched again.
+        EXPECT_EQ(result.messages, QStringList({"3"})) << path.toStdString();
+    }
 }
 
 TEST(ServerInfoStoreThreads, ReadersSeeWholeRecordsWhileAWorkerWrites)

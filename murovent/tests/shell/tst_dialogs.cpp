@@ -8,10 +8,14 @@
 #include "zm_instancelock.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QPlainTextEdit>
 #include <QtTest>
 
 #include <json/value.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -114,7 +118,7 @@ void TestDialogs::helpLinks()
 void TestDialogs::instanceLock()
 {
     auto first = std::make_unique<ZMInstanceLock>();
-    QCOMPARE(first->path(), QDir::tempPath() + "/zm_murovent_shr.lock");
+    QCOMPARE(first->path(), qEnvironmentVariable("XDG_RUNTIME_DIR") + "/zm_murovent_shr.lock");
     QVERIFY(first->tryLock());
     QVERIFY(first->tryLock());
     // Another holder (as another process would be) is refused while the first one lives.
@@ -126,6 +130,19 @@ void TestDialogs::instanceLock()
     QVERIFY(second.tryLock());
     ZMInstanceLock other(QStringLiteral("another_program"));
     QVERIFY(other.tryLock());
+
+    // A runtime folder that others may enter is not taken: the lock goes to the user's own
+    // folder in /tmp, which nobody else may enter either.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir shared;
+    QVERIFY(QFile::setPermissions(shared.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                     QFileDevice::ReadOther | QFileDevice::ExeOther));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(shared.path()));
+    const QString fallback = QStringLiteral("/tmp/murovent-%1").arg(geteuid());
+    QCOMPARE(ZMInstanceLock().path(), fallback + "/zm_murovent_shr.lock");
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    QCOMPARE(QFileInfo(fallback).permissions() & 0x0077, QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(fallback).ownerId(), geteuid());
 }
 
 SHELL_TEST_MAIN(TestDialogs)

@@ -3,14 +3,22 @@
 // the tray and coming back by a click on the tray icon, and leaving when there is no tray.
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonObject>
 #include <QProcess>
 #include <QtTest>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <functional>
+
+#include "productserver.h"
 
 namespace {
 
@@ -127,9 +135,19 @@ private slots:
     void cleanup();
     void trayCycle();
     void withoutTray();
+    void twoUsers();
+    void hostileServerAndCache();
+    void readOnlyFolder();
 
 private:
     void startProgram(QProcess& process);
+    // Starts the program as another user would: its own runtime, cache and working folders
+    // under `home`, each made when missing.
+    void startAsUser(QProcess& process, const QString& home, const QStringList& wrapper = {},
+                     const QByteArray& hotKeys = "Ctrl+F1\nCtrl+F3\n");
+    // Closes the main window (no tray: the program ends) and waits for the end; the time taken.
+    qint64 closeAndWait(QProcess& process, Window main);
+    bool hasWindowTitled(qint64 pid, const QString& title);
     Window waitForWindow(const QString& title, qint64 pid);
 
     XView m_x;
@@ -160,6 +178,46 @@ void TestProgram::startProgram(QProcess& process)
     process.setStandardOutputFile(QProcess::nullDevice());
     process.start(QStringLiteral(MUROVENT_BIN), {});
     QVERIFY(process.waitForStarted(5000));
+}
+
+void TestProgram::startAsUser(QProcess& process, const QString& home, const QStringList& wrapper,
+                              const QByteArray& hotKeys)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "work"}) {
+        const QString dir = home + '/' + name;
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+        if (name != QLatin1String("work"))
+            env.insert(name, dir);
+    }
+    QFile keys(home + "/work/hotkey.cfg");
+    QVERIFY(keys.open(QIODevice::WriteOnly));
+    keys.write(hotKeys);
+    keys.close();
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(home + "/work");
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    const QStringList command = wrapper + QStringList{QStringLiteral(MUROVENT_BIN)};
+    process.start(command.first(), command.mid(1));
+    QVERIFY(process.waitForStarted(5000));
+}
+
+qint64 TestProgram::closeAndWait(QProcess& process, Window main)
+{
+    QElapsedTimer clock;
+    clock.start();
+    m_x.requestClose(main);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return -1;
+    return clock.elapsed();
+}
+
+bool TestProgram::hasWindowTitled(qint64 pid, const QString& title)
+{
+    return !m_x.find([&](Window w) { return m_x.pid(w) == pid && m_x.title(w) == title && m_x.viewable(w); })
+                .isEmpty();
 }
 
 Window TestProgram::waitForWindow(const QString& title, qint64 pid)
@@ -235,10 +293,112 @@ void TestProgram::withoutTray()
     QCOMPARE(m_program.exitCode(), 0);
 }
 
+// Two users, each with a runtime and a cache folder of their own, run the program at once: the
+// lock of one does not keep the other out, while it still keeps out the same user's second copy.
+void TestProgram::twoUsers()
+{
+    const QString first = QDir::current().filePath("first"), second = QDir::current().filePath("second");
+    QProcess a, b, again;
+    startAsUser(a, first);
+    const Window mainA = waitForWindow(kMainTitle, a.processId());
+    QVERIFY(mainA);
+    // Both copies share this test's one X display, where a hot key can be held by one only.
+    startAsUser(b, second, {}, "Ctrl+F5\nCtrl+F6\n");
+    const Window mainB = waitForWindow(kMainTitle, b.processId());
+    QVERIFY2(mainB, "the other user's copy was kept out");
+    QVERIFY(!hasWindowTitled(b.processId(), kGuardTitle));
+    QVERIFY(QFile::exists(first + "/XDG_RUNTIME_DIR/zm_murovent_shr.lock"));
+    QVERIFY(!QFile::exists(QDir::tempPath() + "/zm_murovent_shr.lock"));
+
+    startAsUser(again, first);
+    const Window box = waitForWindow(kGuardTitle, again.processId());
+    QVERIFY2(box, "the same user's second copy was not refused");
+    m_x.requestClose(box);
+    QVERIFY(again.waitForFinished(10000));
+
+    QVERIFY(closeAndWait(a, mainA) >= 0);
+    QVERIFY(closeAndWait(b, mainB) >= 0);
+    for (const QString& home : {first, second})
+        QVERIFY2(QFileInfo(home + "/XDG_CACHE_HOME/murovent/mr.cfg").isFile(), qPrintable(home));
+    QVERIFY(!QFile::exists(QDir::tempPath() + "/mr.cfg"));
+}
+
+namespace {
+
+QByteArray scrambledCache(const QByteArray& clear)
+{
+    // The program's own scrambling: each byte XOR 0x5A, then minus 0x27.
+    QByteArray bytes = clear;
+    for (char& c : bytes)
+        c = char((static_cast<unsigned char>(c) ^ 0x5A) - 0x27);
+    return bytes;
+}
+
+void plantCache(const QString& home, const QByteArray& clear)
+{
+    QDir().mkpath(home + "/XDG_CACHE_HOME/murovent");
+    QFile file(home + "/XDG_CACHE_HOME/murovent/mr.cfg");
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(scrambledCache(clear));
+}
+
+} // namespace
+
+// A server whose replies nest without end and caches that nest too deep or point the
+// advertisement picture at what is no file: the program starts, says nothing, and ends at once.
+void TestProgram::hostileServerAndCache()
+{
+    ProductServer server;
+    QVERIFY(server.isRunning());
+    server.configure({{"getProductInfo", QJsonObject{{"body", QString(200000, '[')}}},
+                      {"getProductAd", QJsonObject{{"body", R"({"id": 7, "x": )" + QString(999, '[') + QString(999, ']') + "}"}}},
+                      {"useReport", QJsonObject{{"body", "{}"}}}});
+    qputenv("MUROVENT_SERVER_URL", server.url().toUtf8());
+    const QString home = QDir::current().filePath("hostile");
+    const QString fifo = QDir::current().filePath("picture.fifo");
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const QByteArray deep = R"({"proVerInfo": {"version": "9.9.9"}, "x": )" + QByteArray(999, '[') + QByteArray(999, ']') + "}";
+    const QByteArray pictureAt = R"({"proAdInfo": {"id": 7}, "proAdImage": {"localpath": "%1", "adImageMD5": "x"}})";
+    for (const QByteArray& cache : {deep, QByteArray(pictureAt).replace("%1", "/dev/zero"),
+                                    QByteArray(pictureAt).replace("%1", QFile::encodeName(fifo))}) {
+        plantCache(home, cache);
+        QProcess program;
+        startAsUser(program, home);
+        const Window main = waitForWindow(kMainTitle, program.processId());
+        QVERIFY2(main, cache.left(80).constData());
+        QVERIFY(!hasWindowTitled(program.processId(), QString::fromUtf8("提示")));
+        const qint64 ms = closeAndWait(program, main);
+        QVERIFY2(ms >= 0 && ms < 2000, qPrintable(QString::number(ms)));
+    }
+    qunsetenv("MUROVENT_SERVER_URL");
+}
+
+// A working folder that takes no files: the window comes up with the built-in themes, and
+// the user is told that nothing will be saved.
+void TestProgram::readOnlyFolder()
+{
+    const QString home = QDir::current().filePath("readonly");
+    // Folder modes do not stop root: for root, a read-only mount of the folder in a namespace
+    // of its own (entered again, since the working folder still refers to the writable one).
+    const QStringList wrapper =
+        geteuid() == 0 ? QStringList{"unshare", "-m", "sh", "-c",
+                                     "mount --bind \"$PWD\" \"$PWD\" && mount -o remount,bind,ro \"$PWD\" && cd \"$PWD\" && exec \"$0\""}
+                       : QStringList{"sh", "-c", "chmod a-w \"$PWD\" && exec \"$0\""};
+    QProcess program;
+    startAsUser(program, home, wrapper);
+    const Window main = waitForWindow(kMainTitle, program.processId());
+    QVERIFY(main);
+    QVERIFY(waitForWindow(QString::fromUtf8("提示"), program.processId()));
+    QVERIFY(closeAndWait(program, main) >= 0);
+    QFile::setPermissions(home + "/work", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(!QFile::exists(home + "/work/user_win7.cfg") && !QFile::exists(home + "/work/user_xp.cfg"));
+}
+
 int main(int argc, char* argv[])
 {
-    // Private temporary and working folders: the instance lock, the server cache and the
-    // program's files of one run never meet another test's.
+    // Private temporary and working folders: the program's files of one run never meet another
+    // test's. Its lock and server cache follow XDG_RUNTIME_DIR and XDG_CACHE_HOME, which the test
+    // environment makes private (the tests that stand for other users give theirs their own).
     char pattern[] = "/tmp/mvprogram.XXXXXX";
     const char* dir = mkdtemp(pattern);
     if (!dir)

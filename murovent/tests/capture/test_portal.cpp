@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The screen back-end "portal" against the test's headless Wayland desktop: the real portal
+// hands out the real compositor's pictures over PipeWire (scripts/testenv --wayland).
+#include "wlscene.h"
+#include "zm_screenbackend.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+const uint32_t kBackground = 0x336699, kRed = 0xff0000, kGreen = 0x00ff00, kYellow = 0xffff00;
+
+uint32_t rgbAt(const ZMScreenBackend& screen, const unsigned char* frame, int x, int y)
+{
+    const unsigned char* p = frame + (size_t(y) * screen.size().width() + x) * 4;
+    return uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+}
+
+std::unique_ptr<ZMScreenBackend> openPortal(const ZMScreenRequest& request, QString* error)
+{
+    return ZMScreenBackend::create(QStringLiteral("portal"), request, error);
+}
+
+// Takes pictures until one satisfies `good` (the compositor shows a change a little later).
+bool waitForPicture(ZMScreenBackend& screen, const std::function<bool(const unsigned char*)>& good, int ms = 5000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        const ZMScreenBackend::Next next = screen.next();
+        if (next == ZMScreenBackend::Next::Lost)
+            return false;
+        if (next == ZMScreenBackend::Next::Picture && good(screen.frame()))
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+class PortalTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(wlscene::paintBackground(kBackground, {{100, 50, 200, 100, kRed}, {400, 300, 50, 60, kGreen},
+                                                           {1230, 0, 50, 50, kYellow}}));
+    }
+};
+
+TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
+{
+    EXPECT_EQ(ZMScreenBackend::autoName(), "portal") << "on a Wayland session";
+    QString error;
+    auto screen = ZMScreenBackend::create(QStringLiteral("auto"), {}, &error);
+    ASSERT_TRUE(screen) << error.toStdString();
+    EXPECT_STREQ(screen->name(), "portal");
+    ASSERT_EQ(screen->size(), QSize(1280, 720));
+    ASSERT_TRUE(waitForPicture(*screen, [&](const unsigned char* f) { return rgbAt(*screen, f, 110, 60) == kRed; }));
+    const unsigned char* frame = screen->frame();
+    EXPECT_EQ(rgbAt(*screen, frame, 20, 20), kBackground);
+    EXPECT_EQ(rgbAt(*screen, frame, 299, 149), kRed);
+    EXPECT_EQ(rgbAt(*screen, frame, 300, 150), kBackground);
+    EXPECT_EQ(rgbAt(*screen, frame, 420, 330), kGreen);
+    EXPECT_EQ(rgbAt(*screen, frame, 1279, 0), kYellow);
+    EXPECT_EQ(screen->next(), ZMScreenBackend::Next::NothingNew) << "asked again at once";
+
+    // The bar's clock changes every 20 ms and the portal sends at most 30 pictures a second
+    // (fewer while the machine is busy).
+    int pictures = 0, asked = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1000) {
+        pictures += screen->next() == ZMScreenBackend::Next::Picture;
+        ++asked;
+        QThread::msleep(5);
+    }
+    EXPECT_GE(pictures, 8);
+    EXPECT_LE(pictures, 32);
+    EXPECT_GT(asked, pictures + 50);
+    screen->stop();
+}
+
+TEST_F(PortalTest, RestoreTokenFromOneRecordingIsHandedToTheNext)
+{
+    QString error;
+    auto first = openPortal({}, &error);
+    ASSERT_TRUE(first) << error.toStdString();
+    const QString token = first->restoreToken();
+    EXPECT_FALSE(token.isEmpty()) << "the portal keeps the choice";
+    first->stop();
+    first.reset();
+
+    wlscene::BusWatch watch("SelectSources");
+    ZMScreenRequest again;
+    again.restoreToken = token;
+    auto second = openPortal(again, &error);
+    ASSERT_TRUE(second) << error.toStdString();
+    const QString traffic = watch.seen();
+    EXPECT_TRUE(wlscene::hasOption(traffic, "restore_token", QStringLiteral("string \"%1\"").arg(token)))
+        << traffic.toStdString();
+    EXPECT_TRUE(wlscene::hasOption(traffic, "persist_mode", "uint32 2"));
+    ASSERT_TRUE(waitForPicture(*second, [&](const unsigned char* f) { return rgbAt(*second, f, 20, 20) == kBackground; }));
+}
+
+TEST_F(PortalTest, AreaIsACropOfTheMonitorAndMustLieInsideIt)
+{
+    ZMScreenRequest request;
+    request.area = QRect(90, 40, 320, 240);
+    QString error;
+    auto screen = openPortal(request, &error);
+    ASSERT_TRUE(screen) << error.toStdString();
+    ASSERT_EQ(screen->size(), QSize(320, 240));
+    ASSERT_TRUE(waitForPicture(*screen, [&](const unsigned char* f) { return rgbAt(*screen, f, 10, 10) == kRed; }));
+    EXPECT_EQ(rgbAt(*screen, screen->frame(), 9, 9), kBackground);
+    EXPECT_EQ(rgbAt(*screen, screen->frame(), 209, 109), kRed);
+    EXPECT_EQ(rgbAt(*screen, screen->frame(), 210, 110), kBackground);
+    EXPECT_EQ(rgbAt(*screen, screen->frame(), 319, 239), kBackground);
+    screen.reset();
+
+    for (const QRect& outside : {QRect(1200, 0, 82, 64), QRect(0, 700, 64, 22), QRect(-2, 0, 64, 64)}) {
+        request.area = outside;
+        EXPECT_FALSE(openPortal(request, &error));
+        EXPECT_TRUE(error.contains("is not inside the shared monitor (1280 x 720 at 0,0)")) << error.toStdString();
+    }
+}
+
+TEST_F(PortalTest, NoPortalOnTheBusIsSaidSo)
+{
+    wlscene::EmptyBus bus;
+    ASSERT_FALSE(bus.address().isEmpty());
+    const QByteArray real = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    QString error;
+    EXPECT_FALSE(openPortal({}, &error));
+    EXPECT_EQ(error.toStdString(), "no desktop portal on the session bus (org.freedesktop.portal.Desktop is not there)");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    EXPECT_FALSE(openPortal({}, &error));
+    EXPECT_TRUE(error.startsWith("no D-Bus session bus (")) << error.toStdString();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", real);
+    EXPECT_TRUE(openPortal({}, &error)) << error.toStdString();
+}
+
+// The compositor draws no pointer on a headless output without a pointing device, so the
+// pictures cannot show it: what is checked is that both modes record and that the portal is
+// asked to embed the pointer exactly when it is wanted.
+TEST_F(PortalTest, PointerEmbeddedOnlyWhenAsked)
+{
+    for (bool cursor : {false, true}) {
+        wlscene::BusWatch watch("SelectSources");
+        ZMScreenRequest request;
+        request.cursor = cursor;
+        request.area = QRect(600, 320, 80, 80);
+        QString error;
+        auto screen = openPortal(request, &error);
+        ASSERT_TRUE(screen) << error.toStdString();
+        EXPECT_TRUE(waitForPicture(*screen, [&](const unsigned char* f) { return rgbAt(*screen, f, 40, 40) == kBackground; }));
+        const QString traffic = watch.seen();
+        EXPECT_TRUE(wlscene::hasOption(traffic, "cursor_mode", cursor ? "uint32 2" : "uint32 1"))
+            << traffic.toStdString();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
