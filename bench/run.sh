@@ -5,6 +5,7 @@
 #   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop),
 #             and the Wayland portal path against X11 on the same content
 #   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
+#   longrun   an hour (BENCH_SECONDS) with system sound: memory, timeline, CPU per frame
 #   fuzz      libFuzzer over the theme file reader, the server replies and cache, and the
 #             command line's option parser (BENCH_FUZZ_RUNS inputs each, default 1000000)
 # Figures only mean something on an otherwise idle machine.
@@ -18,7 +19,7 @@ build="$top/build-bench"
   -DMUROVENT_BUILD_BENCH=ON >/dev/null || exit 1
 
 names=("$@")
-[ ${#names[@]} -gt 0 ] || names=(encoder manager capture audio fuzz)
+[ ${#names[@]} -gt 0 ] || names=(encoder manager capture audio longrun fuzz)
 status=0
 for name in "${names[@]}"; do
   echo "===== $name ====="

@@ -13,6 +13,8 @@
 #include "serverinfostore.h"
 #include "zm_avrecordermenu_p.h"
 #include "zm_folderopener.h"
+#include "zm_videooptionsbox.h"
+#include <session/zm_recordingjournal.h>
 #include "zm_connect2server.h"
 #include "zm_desktoppicture.h"
 #include "zm_graphicsitem.h"
@@ -33,6 +35,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMenu>
@@ -80,6 +83,8 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
 {
     Q_ASSERT(m_mainWindow);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::writeFailed, this, &ZMAVRecorderMenu::onScreenLost);
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::diskSpaceLow, this, &ZMAVRecorderMenu::information);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
     connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();
@@ -96,6 +101,33 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     updateControls();
     setAttribute(Qt::WA_DeleteOnClose);
     slot_fullScreenshot();
+    QTimer::singleShot(0, this, &ZMAVRecorderMenu::recoverInterrupted);
+}
+
+// Recordings that the last run left in progress (it was killed, crashed or lost power) play
+// up to about their last second; those the library can finish are finished, and the user
+// hears about them once.
+void ZMAVRecorderMenu::recoverInterrupted()
+{
+    const QList<ZMRecordingJournal::Found> found = ZMRecordingJournal(ZMAVRecorderMenuPrivate::inProgressList()).recover();
+    if (found.isEmpty())
+        return;
+    QStringList lines;
+    for (const ZMRecordingJournal::Found& f : found) {
+        switch (f.outcome) {
+        case ZMRecordingJournal::Found::Finished:
+        case ZMRecordingJournal::Found::PlaysAsItIs:
+            lines << tr("%1 (已保存到中断前约一秒)").arg(f.path);
+            break;
+        case ZMRecordingJournal::Found::Missing:
+            lines << tr("%1 (文件已不存在)").arg(f.path);
+            break;
+        case ZMRecordingJournal::Found::Damaged:
+            lines << tr("%1 (无法修复: %2)").arg(f.path, f.reason);
+            break;
+        }
+    }
+    information(tr("上次录制被意外中断:\n%1").arg(lines.join(QLatin1Char('\n'))));
 }
 
 // The bars live in the panel's frames or in their pop-ups, which have no parent and go with
@@ -274,6 +306,9 @@ bool ZMAVRecorderMenu::describeRecording(ZMRecordingSettings* settings)
         chooseSource(settings);
     if (!m_d->readTextMark(settings) || !m_d->readImageMark(settings))
         return false;
+    const ZMVideoOptions video = ZMVideoOptions::load();
+    settings->videoQuality = video.quality;
+    settings->videoPreset = video.preset.toUtf8();
     if (mode == VideoOnly) {
         settings->streams &= ~ZM_AUDIO;
     } else if (mode == AudioOnly) {
@@ -314,7 +349,8 @@ void ZMAVRecorderMenu::startCapture()
     information(error);
 }
 
-// Without a screen no more pictures come; stopping finalises what was recorded.
+// Without a screen no more pictures come, and after a failed write none would be kept:
+// stopping finalises what was recorded.
 void ZMAVRecorderMenu::onScreenLost(const QString& text)
 {
     slot_stop();
@@ -476,7 +512,9 @@ bool ZMAVRecorderMenu::outputPath(QString* path)
     m_mainWindow->show();
     const QString dir = m_saveBox.widget->dir();
     const QString name = m_saveBox.widget->fileName();
-    const QString format = m_saveBox.widget->format();
+    // The save bar offers ".mp4"; the settings may choose Matroska instead.
+    const QString chosen = ZMVideoOptions::load().container;
+    const QString format = chosen == QLatin1String(".mkv") ? chosen : m_saveBox.widget->format();
     if (dir.isEmpty() || name.isEmpty()) {
         information(tr("存储路径不能为空"));
         return false;
@@ -569,7 +607,12 @@ void ZMAVRecorderMenu::slot_msgHotKeyConflict()
 void ZMAVRecorderMenu::slot_settings()
 {
     HotKeySetDlg dlg(this);
-    dlg.exec();
+    // The encoding choices go below the dialog's own controls.
+    auto* video = new ZMVideoOptionsBox(ZMVideoOptions::load(), &dlg);
+    if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout()))
+        grid->addWidget(video, grid->rowCount(), 0, 1, grid->columnCount());
+    if (dlg.exec() == QDialog::Accepted)
+        video->options().save();
 }
 
 void ZMAVRecorderMenu::slot_msgFromServer(int id, QString)

@@ -147,6 +147,7 @@ private:
     void resume();
     void startCapture();
     void onScreenLost(const QString& text);
+    void recoverInterrupted();
     bool recordArea(QRect* area);
     QRect screenArea() const;
     QRect selectedArea() const;

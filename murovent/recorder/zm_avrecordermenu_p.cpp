@@ -34,7 +34,13 @@ ZMRecordingSettings ZMAVRecorderMenuPrivate::settings(const QString& path, const
     s.channels = 1;
     s.streams = ZM_AUDIO_VIDEO;
     s.restoreToken = ZMPortalChoice::load();
+    s.inProgressList = inProgressList();
     return s;
+}
+
+QString ZMAVRecorderMenuPrivate::inProgressList()
+{
+    return QStringLiteral("./recordings-in-progress.list");
 }
 
 bool ZMAVRecorderMenuPrivate::markFits(const QGraphicsItem* mark, const QRect& area)
@@ -178,7 +184,10 @@ void ZMAVRecorderMenuPrivate::onEvent(ZMRecordingSession::Event event, double, c
         emit incident(mixed ? tr("系统声音已断开, 之后只录制麦克风.") : tr("系统声音已断开, 之后录制的是静音."));
         break;
     case Event::WriteError:
-        emit incident(tr("录制文件写入出错: %1").arg(reason));
+        emit writeFailed(tr("录制文件写入出错, 录制已停止, 之前录制的内容已保存.\n%1").arg(reason));
+        break;
+    case Event::DiskSpaceLow:
+        emit diskSpaceLow(tr("磁盘空间即将用完, 录制仍在继续.\n%1").arg(reason));
         break;
     }
 }

@@ -40,11 +40,17 @@ public:
     void stop();
     // The recording set up by init has been started (capture and encoding run).
     bool isStarted() const { return m_session.isStarted(); }
+    // Where the panel lists its recordings in progress, beside its themes.
+    static QString inProgressList();
 
 signals:
     // A running recording lost a source or could not write; text in the panel's words.
     void screenLost(const QString& text);
     void incident(const QString& text);
+    // The file could not be written: the recording has stopped, what came before plays.
+    void writeFailed(const QString& text);
+    // The disk runs low; the recording goes on. At most once a recording.
+    void diskSpaceLow(const QString& text);
 
 private:
     void onEvent(ZMRecordingSession::Event event, double at, const QString& reason);

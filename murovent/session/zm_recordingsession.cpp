@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_recordingsession.h"
 
+#include "zm_recordingjournal.h"
 #include "zm_sessionlog.h"
 
 #include <capture/zm_grabscreen.h>
 #include <capture/zm_soundsource.h>
 
+#include <QFileInfo>
+
 #include <cstring>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -28,8 +32,14 @@ QString libraryError()
     return QString::fromUtf8(text);
 }
 
-// How often a running recording is looked at for lost sources and write errors.
+// How often a running recording is looked at for lost sources and write errors, and how many
+// of these looks apart its disk's free space.
 constexpr int kWatchMs = 100;
+constexpr int kDiskSpaceTicks = 10;
+// Below room for this many seconds at the data rate so far, the disk is said to run low; the
+// rate is only trusted after the first few seconds.
+constexpr double kLowDiskSeconds = 60;
+constexpr double kRateSettledSeconds = 3;
 
 } // namespace
 
@@ -175,6 +185,13 @@ bool ZMRecordingSession::open(QString* error)
 {
     if (!m_prepared)
         return false;
+    if (!ZMAV_SetVideoEncoding(this, nullptr, m_settings.videoQuality, m_settings.videoPreset.constData())) {
+        m_failed = Stage::File;
+        *error = QStringLiteral("the video quality %1 or preset %2 is not offered")
+                     .arg(m_settings.videoQuality).arg(QString::fromUtf8(m_settings.videoPreset));
+        release();
+        return false;
+    }
     if (!ZMAV_init(this, nullptr, nullptr, m_info)) {
         m_failed = Stage::File;
         *error = libraryError();
@@ -183,6 +200,9 @@ bool ZMRecordingSession::open(QString* error)
         return false;
     }
     m_opened = true;
+    if (!m_settings.inProgressList.isEmpty())
+        ZMRecordingJournal(m_settings.inProgressList).add(QFile::decodeName(m_settings.outputPath));
+    m_watchTicks = 0;
     return true;
 }
 
@@ -244,8 +264,11 @@ void ZMRecordingSession::resume()
 void ZMRecordingSession::stop()
 {
     m_watch.stop();
-    if (m_opened)
+    if (m_opened) {
         ZMAV_Stop(this, nullptr);
+        if (!m_settings.inProgressList.isEmpty())
+            ZMRecordingJournal(m_settings.inProgressList).remove(QFile::decodeName(m_settings.outputPath));
+    }
     if (m_started)
         qCInfo(lcRecorder, "recording stopped after %.1f s", recordedSeconds());
     release();
@@ -297,8 +320,32 @@ void ZMRecordingSession::watch()
         report(Event::MicrophoneLost, m_sound->errorString());
     if (lost & ZMSoundSource::SystemSoundInput)
         report(Event::SystemSoundLost, m_sound->errorString());
-    if (ZMAV_GetWriteFailures(nullptr, nullptr) > 0)
-        report(Event::WriteError, libraryError());
+    if (ZMAV_GetWriteFailures(nullptr, nullptr) > 0) {
+        // Going on would only lose more. Everything before the failure is whole: stopping now
+        // finishes the file up to it.
+        const QString reason = libraryError();
+        stop();
+        report(Event::WriteError, reason);
+        return;
+    }
+    if (++m_watchTicks % kDiskSpaceTicks == 0)
+        watchDiskSpace();
+}
+
+void ZMRecordingSession::watchDiskSpace()
+{
+    const double seconds = recordedSeconds();
+    const QFileInfo file(QFile::decodeName(m_settings.outputPath));
+    struct statvfs disk {};
+    if (seconds < kRateSettledSeconds || statvfs(QFile::encodeName(file.absolutePath()).constData(), &disk) != 0)
+        return;
+    const double bytesPerSecond = file.size() / seconds;
+    const double free = double(disk.f_bavail) * disk.f_frsize;
+    if (free < bytesPerSecond * kLowDiskSeconds)
+        report(Event::DiskSpaceLow, QStringLiteral("%1 MB free, about %2 s at %3 MB/s")
+                                        .arg(free / 1e6, 0, 'f', 1)
+                                        .arg(bytesPerSecond > 0 ? int(free / bytesPerSecond) : 0)
+                                        .arg(bytesPerSecond / 1e6, 0, 'f', 2));
 }
 
 void ZMRecordingSession::report(Event event, const QString& reason)

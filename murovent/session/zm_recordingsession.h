@@ -32,7 +32,10 @@ public:
         ScreenLost,       // no more pictures will come: the front end should stop
         MicrophoneLost,   // silence is recorded from then on
         SystemSoundLost,  // silence is recorded from then on
-        WriteError,       // the file could not be written (see the text)
+        WriteError,       // the file could not be written (see the text): the recording has
+                          // been stopped, and what was written before plays
+        DiskSpaceLow,     // the file's disk has room for less than about a minute more; the
+                          // recording goes on
     };
     Q_ENUM(Event)
     // What the last failed prepare(), open() or start() could not do.
@@ -84,6 +87,7 @@ private:
     bool prepareScreen(QString* error);
     void describe();
     void watch();
+    void watchDiskSpace();
     void report(Event event, const QString& reason);
     void release();
 
@@ -101,4 +105,5 @@ private:
     QElapsedTimer m_clock;
     qint64 m_pausedNs = 0;
     qint64 m_pauseStartNs = 0;
+    int m_watchTicks = 0;
 };

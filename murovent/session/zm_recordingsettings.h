@@ -45,6 +45,13 @@ struct ZMRecordingSettings
     // The sound server's names of the devices (see ZMSoundDevices); empty: the default ones.
     QByteArray microphoneDevice;          // an input
     QByteArray systemSoundDevice;         // an output, whose monitor is recorded
-    // The file: its path as bytes, exactly as the file system will see them.
+    // The file: its path as bytes, exactly as the file system will see them. Its extension
+    // chooses the container: ".mp4" or ".mkv".
     QByteArray outputPath;
+    // H.264 encoding: x264's rate factor (0 best to 51; -1 the encoder's own rate control)
+    // and speed preset ("ultrafast" to "medium").
+    int videoQuality = -1;
+    QByteArray videoPreset = "ultrafast";
+    // A file listing the recordings in progress (see ZMRecordingJournal); empty: none kept.
+    QString inProgressList;
 };

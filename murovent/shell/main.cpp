@@ -3,6 +3,7 @@
 #include "zm_instancelock.h"
 #include "zm_language.h"
 #include "zm_product.h"
+#include "zm_signalexit.h"
 #include "zm_window.h"
 
 #include <QApplication>
@@ -28,6 +29,9 @@ int main(int argc, char* argv[])
     }
 
     ZMWindow window;
+    // Logout, shutdown or Ctrl+C end the program as its exit button does: the themes are
+    // saved and the recording is finished.
+    ZMSignalExit signalExit([&window] { emit window.exitRequested(); });
     window.show();
     return app.exec();
 }

@@ -23,15 +23,24 @@ void onSignal(int)
     ZMRecordSession::requestStop();
 }
 
-// A second Ctrl+C while the file is being finalised ends the program at once.
+// Ctrl+C, SIGTERM (logout, shutdown) and SIGHUP (the terminal closed) ask for a stop. The
+// handler stays: a second signal while the file is being finished only asks again and never
+// cuts the finishing short. A signal the program was started with ignored (under nohup, or by a
+// parent that ignores Ctrl+C) stays ignored. The file-size limit (ulimit -f) must arrive as a
+// failed write, which stops the recording and keeps the file, not as a fatal signal.
 void installSignalHandlers()
 {
     struct sigaction action {};
     action.sa_handler = onSignal;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction inherited {};
+        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         sigaction(signal, &action, nullptr);
+    }
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 // One line a monitor, numbered as --monitor takes them.

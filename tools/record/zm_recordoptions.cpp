@@ -114,6 +114,22 @@ QString sourceConflict(const ZMRecordOptions& o)
     return QString();
 }
 
+bool setQuality(ZMRecordOptions& o, const QString& value)
+{
+    bool ok = false;
+    o.quality = value.toInt(&ok);
+    return ok && o.quality >= 0 && o.quality <= 51;
+}
+
+bool setPreset(ZMRecordOptions& o, const QString& value)
+{
+    static const QStringList offered = {QStringLiteral("ultrafast"), QStringLiteral("superfast"),
+                                        QStringLiteral("veryfast"), QStringLiteral("faster"),
+                                        QStringLiteral("fast"), QStringLiteral("medium")};
+    o.preset = value;
+    return offered.contains(value);
+}
+
 // Combinations that cannot be honoured, found before anything is created.
 QString audioConflict(const ZMRecordOptions& o)
 {
@@ -194,6 +210,12 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
                         "2 channels", setRate},
         {"--audio-only", nullptr, "record the sound alone, without pictures (needs --audio)",
          [](ZMRecordOptions& o, const QString&) { return o.audioOnly = true; }},
+        {"--quality", "CRF", "picture quality as x264's rate factor, 0 (best, largest) to 51\n"
+                             "(smallest); 18 looks lossless, each +6 about halves the size\n"
+                             "(default: the encoder's own, 23)", setQuality},
+        {"--preset", "NAME", "x264's speed preset: ultrafast, superfast, veryfast, faster,\n"
+                             "fast or medium; slower ones give smaller files for more CPU\n"
+                             "(default: ultrafast)", setPreset},
         {"--overwrite", nullptr, "replace OUTPUT if it exists (default: refuse)",
          [](ZMRecordOptions& o, const QString&) { return o.overwrite = true; }},
     };
@@ -272,11 +294,14 @@ ZMRecordOptions::Result ZMRecordOptions::parse(const QList<QByteArray>& rawArgum
 QString ZMRecordOptions::helpText(const QString& program)
 {
     QString text = QStringLiteral(
-        "Usage: %1 [OPTION]... OUTPUT.mp4\n"
+        "Usage: %1 [OPTION]... OUTPUT.mp4|OUTPUT.mkv\n"
         "Records the screen of an X display, or of a Wayland desktop through its screen cast\n"
-        "portal, into OUTPUT.mp4 (H.264, and AAC sound with --audio), on the same capture and\n"
-        "encoding path as the murovent program. Stop with Ctrl+C (or SIGTERM); the file is always\n"
-        "finalised and playable.\n\nOptions:\n").arg(program);
+        "portal, into OUTPUT (MP4 or, for a name ending in .mkv, Matroska; H.264, and AAC sound\n"
+        "with --audio), on the same capture and encoding path as the murovent program. Stop with\n"
+        "Ctrl+C (or SIGTERM or SIGHUP; a signal ignored when the program starts, as under nohup,\n"
+        "stays ignored); the file is then finalised and playable, and a second signal does not\n"
+        "interrupt that. A recording that is interrupted anyhow else (killed, a crash, a power\n"
+        "cut) keeps all but about its last second: it plays as it is.\n\nOptions:\n").arg(program);
     for (const Option& option : options()) {
         QString head = QLatin1String(option.name);
         if (option.value)
@@ -298,7 +323,8 @@ QString ZMRecordOptions::helpText(const QString& program)
         "The portal asks once which monitor to share; the answer is kept as a token in\n"
         "$XDG_STATE_HOME/murovent/ (default ~/.local/state/murovent/), so later recordings do not ask.\n\n"
         "Exit status: 0 recorded; 1 the recording failed or was cut short (the display, the\n"
-        "monitor or the window went away, or the portal is missing or refused; what was recorded\n"
-        "is kept); 2 bad arguments (nothing was created).\n");
+        "monitor or the window went away, the portal is missing or refused, or writing failed,\n"
+        "e.g. the disk is full; what was recorded is kept and the system's reason printed);\n"
+        "2 bad arguments (nothing was created).\n");
     return text;
 }

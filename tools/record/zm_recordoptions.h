@@ -43,6 +43,8 @@ struct ZMRecordOptions
     QString micDevice;     // the sound server's names; empty: the default devices
     QString systemDevice;
     bool listDevices = false;
+    int quality = -1;      // x264's rate factor; -1: the encoder's own rate control
+    QString preset = QStringLiteral("ultrafast");
 
     enum Result { Run, ShowHelp, ListMonitors, ListAudioDevices, Invalid };
     // The arguments as the program received them (without the program's name). On Invalid,

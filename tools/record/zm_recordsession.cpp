@@ -120,6 +120,8 @@ bool ZMRecordSession::prepare(QString* error)
     if (!checkDevices(error))
         return false;
     settings.outputPath = m_options.outputPath;
+    settings.videoQuality = m_options.quality;
+    settings.videoPreset = m_options.preset.toUtf8();
     if (m_session.prepare(settings, error)) {
         warnAboutMarks();
         storeToken(settings.restoreToken);
@@ -224,8 +226,9 @@ bool ZMRecordSession::checkOutput(QString* error) const
 {
     const QString& output = m_options.output;
     const QFileInfo file(output);
-    if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0) {
-        *error = QStringLiteral("%1: the output file name must end in .mp4").arg(output);
+    if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0
+        && file.suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0) {
+        *error = QStringLiteral("%1: the output file name must end in .mp4 or .mkv").arg(output);
         return false;
     }
     if (m_options.outputPath.size() >= ZM_SAVE_PATH_SIZE) {
@@ -326,7 +329,13 @@ void ZMRecordSession::onEvent(ZMRecordingSession::Event event, double at, const 
         m_incidents << QStringLiteral("system sound lost at %1; silence recorded from then on").arg(when);
         break;
     case Event::WriteError:
-        m_incidents << QStringLiteral("write error at %1: %2").arg(when, reason);
+        // The session has stopped the recording; the file plays up to the failure.
+        m_stopReason = QStringLiteral("writing the file failed at %1 (%2); recording stopped, what was "
+                                      "written before plays").arg(when, reason);
+        finish(1);
+        return;
+    case Event::DiskSpaceLow:
+        m_incidents << QStringLiteral("warning: the disk is nearly full (%1); the recording goes on").arg(reason);
         break;
     }
     if (m_lastProgressMs >= 0)

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "zm_log.h"
+#include "zm_mp4finisher.h"
 #include "zm_pictureconverter.h"
 
 extern "C" {
@@ -47,6 +49,22 @@ AVSampleFormat encoderSampleFormat(const AVCodec* codec)
     return codec->sample_fmts[0];
 }
 
+// The speed presets offered, fastest first. The slower ones need several times the CPU of
+// "medium" per picture and cannot keep up with a screen.
+const char* const kPresets[] = {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium"};
+
+// About one second of recording per MP4 fragment or Matroska cluster: what an interruption
+// can cost at most.
+constexpr const char* kFragmentMicroseconds = "1000000";
+constexpr const char* kClusterMilliseconds = "1000";
+
+bool hasPrivateOption(const AVOutputFormat* format, const char* name)
+{
+    return format->priv_class
+        && av_opt_find(const_cast<AVClass**>(&format->priv_class), name, nullptr, 0,
+                       AV_OPT_SEARCH_FAKE_OBJ);
+}
+
 void openCodec(AVCodecContext* codec, const char* openError)
 {
     AVDictionary* options = nullptr;
@@ -60,6 +78,11 @@ void openCodec(AVCodecContext* codec, const char* openError)
 }
 
 } // namespace
+
+bool ZM_EncoderChoices::presetOffered(const std::string& preset)
+{
+    return std::find(std::begin(kPresets), std::end(kPresets), preset) != std::end(kPresets);
+}
 
 void fastRealTime(AVCodecContext* codec)
 {
@@ -129,7 +152,18 @@ void ZM_AVEncoder::init(ZM_MovieInfo* info)
     if (hasAudio())
         openAudio(*info);
     openFile();
-    const int written = avformat_write_header(m_context, nullptr);
+    // Fragments and clusters reach the file as soon as they are complete, so that a
+    // recording that is interrupted keeps them.
+    m_context->flags |= AVFMT_FLAG_FLUSH_PACKETS;
+    AVDictionary* options = nullptr;
+    if (m_container == Mp4Family && m_choices.fragmented) {
+        av_dict_set(&options, "movflags", "+empty_moov+default_base_moof", 0);
+        av_dict_set(&options, "frag_duration", kFragmentMicroseconds, 0);
+    } else if (m_container == Matroska) {
+        av_dict_set(&options, "cluster_time_limit", kClusterMilliseconds, 0);
+    }
+    const int written = avformat_write_header(m_context, &options);
+    av_dict_free(&options);
     if (written < 0) {
         // Nothing playable can follow: do not leave an empty file behind.
         avio_closep(&m_context->pb);
@@ -151,6 +185,10 @@ void ZM_AVEncoder::openContainer(const ZM_MovieInfo& info)
     m_context->oformat = av_guess_format(nullptr, path.c_str(), nullptr);
     if (!m_context->url || !m_context->oformat)
         fail("@ av_guess_format(...) is NULL");
+    if (hasPrivateOption(m_context->oformat, "movflags"))
+        m_container = Mp4Family;
+    else if (std::strcmp(m_context->oformat->name, "matroska") == 0)
+        m_container = Matroska;
     m_context->bit_rate = info.videoBitRate;
     m_packet = av_packet_alloc();
     if (!m_packet)
@@ -200,6 +238,15 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
     if (m_context->oformat->flags & AVFMT_GLOBALHEADER)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     fastRealTime(c);
+    if (!ZM_EncoderChoices::presetOffered(m_choices.preset) || m_choices.crf < -1 || m_choices.crf > 51)
+        fail("@ video encoder choices out of range");
+    av_opt_set(c->priv_data, "preset", m_choices.preset.c_str(), 0);
+    if (m_choices.crf >= 0) {
+        // libx264 prefers a bit rate over a rate factor: the choice replaces it.
+        c->bit_rate = 0;
+        m_context->bit_rate = 0;
+        av_opt_set_double(c->priv_data, "crf", m_choices.crf, 0);
+    }
     openCodec(c, "@ avcodec_open2(...) error ! (video)");
     if (avcodec_parameters_from_context(m_videoStream->codecpar, c) < 0)
         fail("@ avcodec_parameters_from_context(...) error ! (video)");
@@ -207,7 +254,8 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
 
 void ZM_AVEncoder::openAudio(const ZM_MovieInfo& info)
 {
-    if (m_context->oformat->audio_codec != AV_CODEC_ID_AAC)
+    // Matroska holds AAC although its default sound is another codec.
+    if (m_context->oformat->audio_codec != AV_CODEC_ID_AAC && m_container != Matroska)
         fail("@: the container's audio codec is not AAC");
     const AVCodec* codec = avcodec_find_encoder_by_name("aac");
     if (!codec)
@@ -233,6 +281,7 @@ void ZM_AVEncoder::openAudio(const ZM_MovieInfo& info)
         c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     fastRealTime(c);
     openCodec(c, "@ avcodec_open2(...) error ! (audio)");
+    m_audioPriming = c->initial_padding;
     if (avcodec_parameters_from_context(m_audioStream->codecpar, c) < 0)
         fail("@ avcodec_parameters_from_context(...) error ! (audio)");
 
@@ -376,11 +425,15 @@ void ZM_AVEncoder::noteWrite(int result, const char* what)
 {
     if (result >= 0)
         return;
+    noteFailure(ZM_Error(what, averrorText(result)).what());
+}
+
+void ZM_AVEncoder::noteFailure(const std::string& text)
+{
     if (m_writeFailures.fetch_add(1) == 0) {
-        const ZM_Error error(what, averrorText(result));
-        logLine(LogError, error.what());
+        logLine(LogError, text);
         std::lock_guard<std::mutex> lock(m_errorMutex);
-        m_writeError = error.what();
+        m_writeError = text;
     }
 }
 
@@ -482,8 +535,27 @@ void ZM_AVEncoder::uninit()
         }
         noteWrite(av_interleaved_write_frame(m_context, nullptr), "@ av_interleaved_write_frame(...) error !");
         noteWrite(av_write_trailer(m_context), "@ av_write_trailer(...) error !");
+        closeFile();
+        if (m_container == Mp4Family && m_choices.fragmented)
+            finishFile(m_context->url);
     }
     release();
+}
+
+void ZM_AVEncoder::closeFile()
+{
+    if (m_fileOpen)
+        noteWrite(avio_closep(&m_context->pb), "@ avio_close(...) error !");
+    m_fileOpen = false;
+}
+
+// Even after a failed write the fragments written before it are whole: the torn one is cut
+// and the rest finished.
+void ZM_AVEncoder::finishFile(const std::string& path)
+{
+    ZM_Mp4Finisher finisher(m_audioPriming > 0 ? m_audioPriming : 1024);
+    if (finisher.finish(path) == ZM_Mp4Finisher::Failed)
+        noteFailure("@ finishing the MP4 in place failed: " + finisher.error());
 }
 
 void ZM_AVEncoder::release()

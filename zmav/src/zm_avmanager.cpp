@@ -38,6 +38,11 @@ ZM_AVManager::~ZM_AVManager()
 
 bool ZM_AVManager::open(ZM_MovieInfo* info)
 {
+    return open(info, ZM_EncoderChoices());
+}
+
+bool ZM_AVManager::open(ZM_MovieInfo* info, const ZM_EncoderChoices& choices)
+{
     const int streams = info ? (info->has_audio_video & ZM_AUDIO_VIDEO) : 0;
     if (m_encoder)
         return false;
@@ -47,6 +52,7 @@ bool ZM_AVManager::open(ZM_MovieInfo* info)
     }
     m_movieInfo = *info;
     m_encoder = std::make_unique<ZM_AVEncoder>(static_cast<ZM_AVEnum>(streams));
+    m_encoder->setChoices(choices);
     try {
         m_encoder->init(&m_movieInfo);
     } catch (const std::exception& error) {

@@ -90,6 +90,18 @@ void ZM_CurrentRecording::setInitError(const std::string& error)
     }
 }
 
+void ZM_CurrentRecording::setChoices(const ZM_EncoderChoices& choices)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_choices = choices;
+}
+
+ZM_EncoderChoices ZM_CurrentRecording::choices()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_choices;
+}
+
 // First out of reach of new capture calls; stopping then releases the calls blocked in the
 // intake and waits until none of them is inside the recording any more.
 void ZM_CurrentRecording::retire()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <zmav/zm_avencoder.h>
 #include <zmav/zmav.h>
 
 #include <functional>
@@ -35,6 +36,9 @@ public:
     int writeFailures();
     // Control side: a failed init's reason, or empty after a successful one.
     void setInitError(const std::string& error);
+    // Control side: the encoder choices for the recordings opened from now on.
+    void setChoices(const ZM_EncoderChoices& choices);
+    ZM_EncoderChoices choices();
 
 private:
     ZM_CurrentRecording() = default;
@@ -52,6 +56,7 @@ private:
     int m_lastWriteFailures = 0;
     std::string m_lastWriteError;
     std::string m_initError;
+    ZM_EncoderChoices m_choices;
 };
 
 } // namespace ZM

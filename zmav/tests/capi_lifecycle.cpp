@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fstream>
+#include <iterator>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace rec;
@@ -127,10 +130,10 @@ TEST_F(Lifecycle, WrongSizePicturesAreRefusedWithoutEatingTheTimeline)
 }
 
 // Runs in a child process: the limit is the process's.
-[[noreturn]] void recordUnderSizeLimit(const std::string& path)
+[[noreturn]] void recordUnderSizeLimit(const std::string& path, rlim_t bytes = 64 * 1024)
 {
     signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{64 * 1024, 64 * 1024};
+    const rlimit limit{bytes, bytes};
     setrlimit(RLIMIT_FSIZE, &limit);
     const bool opened = ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_VIDEO, 30));
     const bool clean = ZMAV_GetWriteFailures(nullptr, nullptr) == 0;
@@ -157,4 +160,166 @@ TEST_F(Lifecycle, WriteFailuresAreCountedWithTheirReason)
     const std::string limited = dir.file("limited.mp4");
     EXPECT_EXIT(recordUnderSizeLimit(limited), ::testing::ExitedWithCode(0),
                 "failures [0-9]+: @ av_interleaved_write_frame\\(\\.\\.\\.\\) error !: File too large");
+
+    // With room for a few fragments, everything before the failure plays, finished in place.
+    const std::string roomy = dir.file("roomy.mp4");
+    EXPECT_EXIT(recordUnderSizeLimit(roomy, 400 * 1024), ::testing::ExitedWithCode(0), "File too large");
+    const auto info = probeMp4(roomy);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_GE(info.duration, 1.0);
+    EXPECT_EQ(mp4probe::countVideoFrames(roomy), videoPackets(info));
+}
+
+// The top-level boxes of an MP4: position and type.
+std::vector<std::pair<long, std::string>> topBoxes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::pair<long, std::string>> boxes;
+    unsigned char h[8];
+    for (long pos = 0; in.seekg(pos) && in.read(reinterpret_cast<char*>(h), 8);) {
+        const long size = long(h[0]) << 24 | h[1] << 16 | h[2] << 8 | h[3];
+        boxes.emplace_back(pos, std::string(reinterpret_cast<char*>(h) + 4, 4));
+        if (size < 8)
+            break;
+        pos += size;
+    }
+    return boxes;
+}
+
+int count(const std::vector<std::pair<long, std::string>>& boxes, const std::string& type)
+{
+    return int(std::count_if(boxes.begin(), boxes.end(), [&](const auto& b) { return b.second == type; }));
+}
+
+std::string contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void rename(const std::string& path, long boxPos, const char* type)
+{
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(boxPos + 4);
+    f.write(type, 4);
+}
+
+int finishFile(const std::string& path, std::string* why = nullptr)
+{
+    char text[256];
+    const int result = ZMAV_FinishFile(nullptr, nullptr, path.c_str(), text, sizeof text);
+    if (why)
+        *why = text;
+    return result;
+}
+
+// Killed while recording, the file holds every whole fragment; finishing it later (also from a
+// copy torn inside its last fragment, or from a finish that was itself interrupted) gives a
+// regular MP4 in place, with nothing copied.
+TEST_F(Lifecycle, KilledRecordingPlaysAndIsFinishedLater)
+{
+    const std::string path = dir.file("killed.mp4");
+    const pid_t child = fork();
+    if (child == 0) {
+        ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, ZM_AUDIO_VIDEO, 10));
+        ZMAV_Start(nullptr, nullptr);
+        VideoProducer video(kW, kH, 10);
+        AudioProducer audio(48000, 2, 440, true);
+        sleepMs(100000);
+        std::_Exit(1);
+    }
+    sleepMs(3500);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    const auto fragmented = probeMp4(path);
+    ASSERT_TRUE(fragmented.ok) << fragmented.error;
+    EXPECT_GE(fragmented.duration, 2.0 - 0.5 * kSlowdown) << "all but about the last second";
+    const auto before = topBoxes(path);
+    ASSERT_GE(count(before, "moof"), 2);
+    const long size = long(contents(path).size());
+
+    // Copies torn inside the last fragment lose that fragment only.
+    const long lastFragment = std::find_if(before.rbegin(), before.rend(),
+                                           [](const auto& b) { return b.second == "moof"; })->first;
+    for (long cut : {lastFragment + 20, (lastFragment + size) / 2, size - 1}) {
+        const std::string torn = dir.file("torn.mp4");
+        std::ofstream(torn, std::ios::binary) << contents(path).substr(0, size_t(cut));
+        EXPECT_EQ(finishFile(torn), 1) << cut;
+        const auto info = probeMp4(torn);
+        ASSERT_TRUE(info.ok) << info.error;
+        EXPECT_EQ(count(topBoxes(torn), "moof"), 0);
+        EXPECT_GE(info.duration, fragmented.duration - 1.5);
+        EXPECT_EQ(mp4probe::countVideoFrames(torn), videoPackets(info));
+    }
+
+    std::string why;
+    ASSERT_EQ(finishFile(path, &why), 1) << why;
+    EXPECT_EQ(finishFile(path), 0) << "finished already";
+    const std::string finished = contents(path);
+    EXPECT_LT(long(finished.size()) - size, 64 * 1024) << "only the index was added";
+    const auto after = topBoxes(path);
+    EXPECT_EQ(count(after, "moof"), 0);
+    EXPECT_EQ(count(after, "moov"), 1);
+    EXPECT_EQ(after.back().second, "moov");
+    const auto info = probeMp4(path);
+    ASSERT_TRUE(info.ok) << info.error;
+    // The sound's priming is cut: both tracks end within a frame of each other.
+    EXPECT_NEAR(info.stream("audio")->duration, info.stream("video")->duration, 0.1);
+    EXPECT_NEAR(info.duration, fragmented.duration, 0.1);
+    EXPECT_EQ(mp4probe::countVideoFrames(path), videoPackets(info));
+
+    // A finish interrupted while renaming the fragments is taken up where it stopped.
+    rename(path, before[1].second == "moov" ? before[1].first : 0, "moov");
+    for (size_t i = before.size() - 1, renamed = 0; renamed < 2; --i)
+        if (before[i].second == "moof") {
+            rename(path, before[i].first, "moof");
+            ++renamed;
+        }
+    EXPECT_EQ(finishFile(path), 1);
+    EXPECT_TRUE(contents(path) == finished);
+
+    EXPECT_EQ(finishFile(dir.file("none.mp4"), &why), -1);
+    EXPECT_NE(why.find("No such file"), std::string::npos) << why;
+}
+
+// The rate factor and the preset reach x264 (it writes its settings into the stream), a lower
+// rate factor gives a larger file, and a name ending in .mkv gives Matroska with the same
+// streams.
+TEST_F(Lifecycle, EncodingChoicesAndMatroska)
+{
+    EXPECT_EQ(ZMAV_SetVideoEncoding(nullptr, nullptr, 52, nullptr), 0);
+    EXPECT_EQ(ZMAV_SetVideoEncoding(nullptr, nullptr, -2, nullptr), 0);
+    EXPECT_EQ(ZMAV_SetVideoEncoding(nullptr, nullptr, 20, "veryslow"), 0);
+    const auto recordWith = [&](int crf, const char* preset, const std::string& name, int streams) {
+        EXPECT_EQ(ZMAV_SetVideoEncoding(nullptr, nullptr, crf, preset), 1);
+        const std::string path = dir.file(name);
+        EXPECT_TRUE(ZMAV_init(nullptr, nullptr, nullptr, movieInfo(path, streams, 10)));
+        ZMAV_Start(nullptr, nullptr);
+        {
+            VideoProducer video(kW, kH, 10);
+            AudioProducer audio(48000, 2, 440, true, streams & ZM_AUDIO ? 1e9 : 0);
+            sleepMs(1500);
+            ZMAV_Stop(nullptr, nullptr);
+        }
+        return path;
+    };
+    const std::string fine = contents(recordWith(10, "medium", "fine.mp4", ZM_VIDEO));
+    const std::string coarse = contents(recordWith(40, "ultrafast", "coarse.mp4", ZM_VIDEO));
+    const std::string matroska = recordWith(-1, nullptr, "both.mkv", ZM_AUDIO_VIDEO);
+    EXPECT_NE(fine.find("crf=10.0"), std::string::npos);
+    EXPECT_NE(fine.find("subme=7"), std::string::npos) << "medium";
+    EXPECT_NE(coarse.find("crf=40.0"), std::string::npos);
+    EXPECT_NE(coarse.find("subme=0"), std::string::npos) << "ultrafast";
+    EXPECT_GT(fine.size(), coarse.size()) << "even with the preset that compresses better";
+    // Back to the encoder's own rate control, as a bit rate in the description asks.
+    EXPECT_NE(contents(matroska).find("rc=abr"), std::string::npos);
+    const auto info = probeMp4(matroska);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_EQ(info.format, "matroska,webm");
+    ASSERT_EQ(info.streams.size(), 2u);
+    EXPECT_EQ(info.streams[0].codec, "h264");
+    EXPECT_EQ(info.streams[1].codec, "aac");
+    EXPECT_NEAR(info.duration, 1.5, 0.3 * kSlowdown);
+    EXPECT_EQ(finishFile(matroska), 0) << "Matroska plays as it is";
 }

@@ -290,9 +290,9 @@ TEST_F(EncoderTest, InitRejectsBadDescriptionsWithTheirMessages)
         EXPECT_FALSE(std::ifstream(path("fast.mp4")).good());
     }
     {
-        // A container whose default audio codec is not AAC.
+        // A container that cannot hold AAC.
         ZM_AVEncoder enc(ZM_AUDIO_VIDEO);
-        EXPECT_EQ(initError(enc, movie(path("x.mkv"), 64, 64, 25)).rfind("@", 0), 0u);
+        EXPECT_EQ(initError(enc, movie(path("x.ogg"), 64, 64, 25)).rfind("@", 0), 0u);
     }
 }
 

@@ -16,9 +16,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
+#include <sys/resource.h>
 #include <fcntl.h>
 #include <fstream>
 #include <filesystem>
@@ -36,10 +39,14 @@ struct Proc {
     std::string errPath;
 };
 
-Proc spawn(const std::vector<std::string>& args, const std::string& errPath)
+// beforeExec runs in the child: dispositions and limits it sets are what the recorder inherits.
+Proc spawn(const std::vector<std::string>& args, const std::string& errPath,
+           const std::function<void()>& beforeExec = {})
 {
     Proc proc{fork(), errPath};
     if (proc.pid == 0) {
+        if (beforeExec)
+            beforeExec();
         const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, STDERR_FILENO);
         dup2(fd, STDOUT_FILENO);
@@ -123,6 +130,65 @@ void expectPlayable(const std::string& file, int fps, double minSeconds, double 
     const int frames = mp4probe::countVideoFrames(file);
     EXPECT_NEAR(frames, info.duration * fps, 1.5) << "every slot of the duration holds a frame";
 }
+
+// Top-level box types of an MP4: a finished file has no fragments ('moof') left.
+std::vector<std::string> boxTypes(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> types;
+    unsigned char h[8];
+    for (long pos = 0; in.seekg(pos) && in.read(reinterpret_cast<char*>(h), 8);) {
+        const long size = long(h[0]) << 24 | h[1] << 16 | h[2] << 8 | h[3];
+        types.emplace_back(reinterpret_cast<char*>(h) + 4, 4);
+        if (size < 8)
+            break;
+        pos += size;
+    }
+    return types;
+}
+
+bool finished(const std::string& file)
+{
+    const auto types = boxTypes(file);
+    return std::count(types.begin(), types.end(), "moof") == 0 && !types.empty() && types.back() == "moov";
+}
+
+// A tall red bar that crosses the screen at kBarSpeed pixels a second, so that a picture tells
+// when it was grabbed; repainted every 40 ms on its own thread.
+class MovingBar {
+public:
+    static constexpr double kBarSpeed = 100;
+    MovingBar() : m_start(std::chrono::steady_clock::now()), m_thread([this] { run(); }) {}
+    ~MovingBar()
+    {
+        m_quit = true;
+        m_thread.join();
+    }
+    static int xAt(double seconds) { return 20 + int(seconds * kBarSpeed); }
+    // The bar's left edge in a picture (rows of BGRA), searched along y = 420.
+    static int find(const std::vector<uint8_t>& bgra, int width)
+    {
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &bgra[(size_t(420) * width + x) * 4];
+            if (p[2] > 200 && p[1] < 60 && p[0] < 60)
+                return x;
+        }
+        return -1;
+    }
+
+private:
+    void run()
+    {
+        while (!m_quit) {
+            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+            xscene::paintRoot(kBackground, {{xAt(t), 100, 40, 600, kRed}});
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        }
+    }
+    std::chrono::steady_clock::time_point m_start;
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
 
 TEST_F(RecordTest, FullScreenWithoutCursor)
 {
@@ -293,20 +359,154 @@ TEST_F(RecordTest, OutputNameKeepsBytesThatAreNotUtf8)
     EXPECT_EQ(record({out}, &messages), 2) << messages;
 }
 
+// A second signal 10 ms after the first (a double Ctrl+C, or Ctrl+C then a logout) does not cut
+// the finishing short: the file is finished in place all the same.
 TEST_F(RecordTest, InterruptFinalisesAPlayableFile)
 {
-    for (int signal : {SIGINT, SIGTERM}) {
-        const std::string out = path(signal == SIGINT ? "int.mp4" : "term.mp4");
+    const std::vector<std::pair<int, int>> cases = {{SIGINT, 0}, {SIGTERM, 0}, {SIGINT, SIGINT}, {SIGINT, SIGTERM}};
+    for (const auto& [first, second] : cases) {
+        const std::string out = path(("sig" + std::to_string(first) + "-" + std::to_string(second) + ".mp4").c_str());
         const auto start = std::chrono::steady_clock::now();
-        Proc proc = spawn({"--area", "0,0,320,240", "--fps", "10", out}, path("stderr.txt"));
+        // A parent without job control starts its children with SIGINT ignored; a shell's
+        // interactive child has the default.
+        Proc proc = spawn({"--area", "0,0,320,240", "--fps", "10", out}, path("stderr.txt"),
+                          [] { signal(SIGINT, SIG_DFL); });
         std::this_thread::sleep_for(std::chrono::milliseconds(1800));
-        kill(proc.pid, signal);
+        kill(proc.pid, first);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (second) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            kill(proc.pid, second);
+        }
         std::string messages;
-        EXPECT_EQ(finish(proc, &messages), 0) << messages;
+        EXPECT_EQ(finish(proc, &messages), 0) << first << " " << second << messages;
         // Start-up (display, library, encoder set-up) takes a little of the time before the signal.
         expectPlayable(out, 10, seconds - 1.0, seconds + 0.3, 320, 240);
+        EXPECT_TRUE(finished(out)) << out;
     }
+}
+
+// Under nohup SIGHUP is ignored from the start, and stays so: the recording runs its course.
+TEST_F(RecordTest, SignalIgnoredAtStartStaysIgnored)
+{
+    const std::string out = path("nohup.mp4");
+    Proc proc = spawn({"--area", "0,0,320,240", "--fps", "10", "--duration", "2.5", out}, path("stderr.txt"),
+                      [] { signal(SIGHUP, SIG_IGN); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    kill(proc.pid, SIGHUP);
+    std::string messages;
+    EXPECT_EQ(finish(proc, &messages), 0) << messages;
+    EXPECT_NE(messages.find("duration reached"), std::string::npos) << messages;
+    expectPlayable(out, 10, 2.3, 2.7, 320, 240);
+}
+
+// Matroska for a name ending in .mkv; the rate factor and preset reach x264 (it writes its
+// settings into the stream), and a lower rate factor gives a larger file of the same screen.
+TEST_F(RecordTest, OutputChoices)
+{
+    MovingBar bar;
+    std::string messages;
+    const std::string fine = path("fine.mkv"), coarse = path("coarse.mkv");
+    ASSERT_EQ(record({"--area", "0,0,640,360", "--duration", "2", "--quality", "12", "--preset", "fast", fine},
+                     &messages), 0) << messages;
+    ASSERT_EQ(record({"--area", "0,0,640,360", "--duration", "2", "--quality", "40", "--preset", "fast", coarse},
+                     &messages), 0) << messages;
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(fine);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_EQ(info.format, "matroska,webm");
+    expectPlayable(fine, 10, 1.8, 2.3, 640, 360);
+    std::ifstream a(fine, std::ios::binary), b(coarse, std::ios::binary);
+    const std::string fineBytes((std::istreambuf_iterator<char>(a)), {});
+    const std::string coarseBytes((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_NE(fineBytes.find("crf=12.0"), std::string::npos);
+    EXPECT_NE(fineBytes.find("subme=6"), std::string::npos) << "the fast preset";
+    EXPECT_NE(coarseBytes.find("crf=40.0"), std::string::npos);
+    EXPECT_GT(fineBytes.size(), coarseBytes.size());
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--quality", "52", path("q.mp4")},
+                                                {"--preset", "veryslow", path("q.mp4")},
+                                                {path("q.mov")}}) {
+        EXPECT_EQ(record(bad, &messages), 2) << bad[0];
+        EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(path("q.mp4"))));
+    }
+}
+
+// A write that fails (the file-size limit, a full disk) stops the recording at once with the
+// system's reason and exit status 1; what was written before plays.
+TEST_F(RecordTest, FailedWriteStopsWithTheReasonAndKeepsTheFile)
+{
+    MovingBar bar;
+    const std::string limited = path("limited.mp4");
+    Proc proc = spawn({"--fps", "30", "--duration", "20", limited}, path("stderr.txt"), [] {
+        const rlimit limit{128 * 1024, 128 * 1024};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    std::string messages;
+    EXPECT_EQ(finish(proc, &messages), 1) << messages;
+    EXPECT_NE(messages.find("File too large"), std::string::npos) << messages;
+    // Finished in place when the index still fits under the limit, else left in its whole
+    // fragments; it plays either way.
+    const mp4probe::Mp4Info info = mp4probe::probeMp4(limited);
+    ASSERT_TRUE(info.ok) << info.error;
+    EXPECT_GE(info.duration, 1.0);
+    EXPECT_NEAR(mp4probe::countVideoFrames(limited), info.duration * 30, 2);
+
+    const std::string disk = path("disk");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(disk)));
+    if (std::system(("mount -t tmpfs -o size=2m tmpfs " + disk).c_str()) != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    // About 100 kB left: the disk runs low once the data rate is known and fills seconds later.
+    std::system(("dd if=/dev/zero of=" + disk + "/filler bs=4k count=487 2>/dev/null").c_str());
+    const int status = record({"--fps", "30", "--duration", "30", disk + "/full.mp4"}, &messages);
+    const mp4probe::Mp4Info full = mp4probe::probeMp4(disk + "/full.mp4");
+    const int frames = mp4probe::countVideoFrames(disk + "/full.mp4");
+    std::system(("umount " + disk).c_str());
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(messages.find("No space left on device"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("the disk is nearly full"), std::string::npos) << messages;
+    ASSERT_TRUE(full.ok) << full.error;
+    EXPECT_GE(full.duration, 1.0);
+    EXPECT_NEAR(frames, full.duration * 30, 2);
+}
+
+// Seeking into the middle of a finished file decodes the picture grabbed at that moment.
+TEST_F(RecordTest, SeekingToTheMiddleShowsThatMoment)
+{
+    MovingBar bar;
+    const int w = 640, h = 480;
+    const std::string out = path("seek.mp4");
+    std::string messages;
+    ASSERT_EQ(record({"--area", "0,0,640,480", "--fps", "10", "--duration", "6", out}, &messages), 0) << messages;
+    // Decoded from the start: the pictures at 1 s and at 3 s.
+    const mp4probe::DecodedPicture early = mp4probe::decodeVideoFrame(out, 10);
+    const mp4probe::DecodedPicture late = mp4probe::decodeVideoFrame(out, 30);
+    ASSERT_TRUE(early.ok && late.ok) << early.error << late.error;
+    const int xEarly = MovingBar::find(early.bgra, early.width), xLate = MovingBar::find(late.bgra, late.width);
+    ASSERT_GE(xEarly, 0);
+    // Two seconds apart on the file's timeline, two seconds apart on the screen (give or take
+    // a frame and a repaint).
+    EXPECT_NEAR(xLate - xEarly, 2 * MovingBar::kBarSpeed, 0.2 * MovingBar::kBarSpeed);
+    const std::string frame = path("middle.bgra");
+    ASSERT_EQ(std::system(("ffmpeg -v error -ss 3 -i " + out + " -frames:v 1 -f rawvideo -pix_fmt bgra -y "
+                           + frame).c_str()), 0);
+    std::ifstream in(frame, std::ios::binary);
+    const std::vector<uint8_t> middle((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(middle.size(), size_t(w) * h * 4);
+    EXPECT_EQ(MovingBar::find(middle, w), xLate) << "seeking to 3 s gives the picture decoded at 3 s";
+
+    // GStreamer reads it as well, with its length, where its tools are installed.
+    if (std::system("command -v gst-discoverer-1.0 >/dev/null 2>&1") != 0)
+        return;
+    std::string report;
+    if (FILE* discoverer = popen(("gst-discoverer-1.0 " + out + " 2>&1").c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, discoverer))
+            report += line;
+        pclose(discoverer);
+    }
+    const size_t at = report.find("Duration: 0:00:");
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_NEAR(std::stod(report.substr(at + 15)), 6.0, 0.3) << report;
+    EXPECT_NE(report.find("Seekable: yes"), std::string::npos) << report;
 }
 
 // Shared-memory segments created by a process, from the kernel's list.

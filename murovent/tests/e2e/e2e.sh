@@ -163,6 +163,123 @@ wait $pid
 rc=$?
 [ $rc -eq 0 ] || fail "the program ended with $rc"
 
+# ---- signals, a kill, and the next start ------------------------------------------------------
+# finished FILE: no fragment left, the index last (a regular MP4).
+finished() {
+  python3 - "$1" <<'PY'
+import struct, sys
+f = open(sys.argv[1], 'rb'); types = []; pos = 0
+while True:
+    f.seek(pos); h = f.read(8)
+    if len(h) < 8: break
+    size, kind = struct.unpack('>I4s', h); types.append(kind)
+    if size < 8: break
+    pos += size
+sys.exit(0 if b'moof' not in types and types and types[-1] == b'moov' else 1)
+PY
+}
+# record_then SIGNALS: starts the program, records with the hot key and sends the signals, 10 ms
+# apart, 3.5 s into the recording; the new file's name is left in $movie and the program's pid
+# in $pid. (Started in the background by this script, the program has SIGINT ignored, as
+# programs started by a shell without job control do, and keeps it so.)
+record_then() {
+  local before
+  before=$(ls "$HOME"/KX~*.mp4)
+  "$program" >>"$work/out3.txt" 2>>"$work/err3.txt" &
+  pid=$!
+  pids+=($pid)
+  wait_window $pid "$main_title" 20 >/dev/null || fail "no main window"
+  sleep 1
+  focus_pointer_root
+  t0=$(date +%s.%N)
+  xdotool key ctrl+F1
+  sleep_until 6.5
+  for s in $1; do kill -s "$s" $pid; sleep 0.01; done
+  movie=$(comm -13 <(echo "$before") <(ls "$HOME"/KX~*.mp4) | head -n1)
+  [ -n "$movie" ] || fail "no new recording before SIG$1"
+}
+for signals in TERM "HUP TERM"; do
+  record_then "$signals"
+  start=$SECONDS
+  wait $pid
+  rc=$?
+  [ $rc -eq 0 ] || fail "after SIG$signals the program ended with $rc"
+  [ $((SECONDS - start)) -le 3 ] || fail "the exit sequence after SIG$signals took $((SECONDS - start)) s"
+  finished "$movie" || fail "after SIG$signals $movie is not finished"
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
+  awk -v d="$duration" 'BEGIN { exit !(d >= 2.5 && d <= 4.5) }' || fail "after SIG$signals: duration $duration"
+  errors=$(ffmpeg -v error -ss 1.5 -i "$movie" -frames:v 1 -f null - 2>&1 | head -n3)
+  [ -z "$errors" ] || fail "seeking into $movie: $errors"
+  note "SIG$signals: exit 0, $movie finished, ${duration}s, seekable"
+done
+grep -c 'useState=0' "$work/server.log" | grep -q '^3$' || fail "an exit report for every signalled exit"
+
+# Killed while recording: the file plays as it is, and the next start finishes it and says so.
+record_then KILL
+wait $pid 2>/dev/null
+finished "$movie" && fail "a killed recording cannot have been finished"
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
+awk -v d="$duration" 'BEGIN { exit !(d >= 2.0) }' || fail "killed at 3.5 s, $movie plays ${duration}s"
+"$program" >>"$work/out3.txt" 2>>"$work/err3.txt" &
+pid=$!
+pids+=($pid)
+box=$(wait_window $pid '提示' 15) || fail "no message about the interrupted recording"
+answer "$box"
+finished "$movie" || fail "the next start did not finish $movie"
+errors=$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -n3)
+[ -z "$errors" ] || fail "decoding the recovered $movie: $errors"
+kill -TERM $pid
+wait $pid
+[ $? -eq 0 ] || fail "SIGTERM without a recording"
+note "killed recording: played ${duration}s as it was, finished at the next start"
+
+# Under a file-size limit the first failed write stops the recording with a message box; the
+# panel goes back to idle and the file plays up to the failure (finished in place when its
+# index still fits under the limit).
+before=$(ls "$HOME"/KX~*.mp4)
+(ulimit -f 40; exec "$program" >>"$work/out3.txt" 2>>"$work/err3.txt") &
+pid=$!
+pids+=($pid)
+wait_window $pid "$main_title" 20 >/dev/null || fail "no main window under a size limit"
+sleep 1
+focus_pointer_root
+xdotool key ctrl+F1
+box=$(wait_window $pid '提示' 60) || fail "no message when the file-size limit was reached"
+answer "$box"
+sleep 0.5
+kill -0 $pid 2>/dev/null || fail "the panel ended at the write error"
+movie=$(comm -13 <(echo "$before") <(ls "$HOME"/KX~*.mp4) | head -n1)
+errors=$(ffmpeg -v error -i "$movie" -f null - 2>&1 | head -n3)
+[ -z "$errors" ] || fail "decoding $movie after the write error: $errors"
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$movie")
+awk -v d="$duration" 'BEGIN { exit !(d >= 1.0) }' || fail "after the write error $movie plays ${duration}s"
+kill -TERM $pid
+wait $pid
+[ $? -eq 0 ] || fail "SIGTERM after the write error"
+note "file-size limit: message, back to idle, $movie plays ${duration}s"
+
+# The settings' encoding choices (video.cfg, beside the themes): Matroska, a rate factor and a
+# preset reach the file.
+printf 'container=.mkv\nquality=30\npreset=fast\n' >video.cfg
+"$program" >>"$work/out3.txt" 2>>"$work/err3.txt" &
+pid=$!
+pids+=($pid)
+wait_window $pid "$main_title" 20 >/dev/null || fail "no main window with video.cfg"
+sleep 1
+focus_pointer_root
+t0=$(date +%s.%N)
+xdotool key ctrl+F1
+sleep_until 6.5
+kill -TERM $pid
+wait $pid
+movie=$(ls "$HOME"/KX~*.mkv 2>/dev/null | head -n1)
+[ -n "$movie" ] || fail "no Matroska recording with container=.mkv"
+format=$(ffprobe -v error -show_entries format=format_name -of default=nw=1:nk=1 "$movie")
+[ "$format" = "matroska,webm" ] || fail "$movie is $format"
+grep -aq 'crf=30.0' "$movie" && grep -aq 'subme=6' "$movie" || fail "$movie: rate factor or preset not applied"
+rm video.cfg
+note "video.cfg: $movie, $format, crf 30, preset fast"
+
 # ---- what it leaves behind -----------------------------------------------------------------------
 [ "$(cat hotkey.cfg)" = "$(printf 'Ctrl+F1\nCtrl+F3')" ] || fail "hotkey.cfg: $(cat hotkey.cfg)"
 user=$(ls user_win7.cfg user_xp.cfg 2>/dev/null | head -n1)

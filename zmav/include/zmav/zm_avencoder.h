@@ -22,8 +22,29 @@ namespace ZM {
 
 class ZM_PictureConverter;
 
-// One recording's FFmpeg side: the MP4 container and its file, H.264 video (libx264,
-// "ultrafast"/"zerolatency") as stream 0 and AAC audio as stream 1.
+// Encoder choices the movie description has no field for.
+struct ZM_EncoderChoices {
+    // x264's constant rate factor, 0 (best) to 51; it replaces the description's videoBitRate.
+    // -1: the description's rate control (videoBitRate, or x264's own default when 0).
+    int crf = -1;
+    // x264's speed preset, "ultrafast" to "medium".
+    std::string preset = "ultrafast";
+    // An MP4 is written in fragments and finished at the stop (it survives interruptions);
+    // false writes it in one piece with its index at the end, as before, which only the
+    // benchmarks use to compare the two.
+    bool fragmented = true;
+
+    // Whether a preset is one of those offered (the slower ones cannot keep up with a screen).
+    static bool presetOffered(const std::string& preset);
+};
+
+// One recording's FFmpeg side: the container and its file, H.264 video (libx264, "ultrafast"
+// unless chosen otherwise, "zerolatency") as stream 0 and AAC audio as stream 1.
+//
+// The file survives an interruption at any moment with all but about its last second: an MP4
+// is written as fragments of about one second (each flushed to the file as it is complete)
+// and turned into a regular MP4 in place by uninit (ZM_Mp4Finisher); Matroska (".mkv")
+// is written in clusters of about one second and plays up to its last one.
 //
 // Threading: init on one thread, then writeVideoFrame/writeAudioFrame on one (encoding)
 // thread, then uninit after that thread ended. The clocks and counters are atomics and may be
@@ -32,6 +53,9 @@ class ZMAV_EXPORT ZM_AVEncoder : public ZM_AVBase {
 public:
     explicit ZM_AVEncoder(ZM_AVEnum flags);
     ~ZM_AVEncoder() override;
+
+    // Choices for init (default: ZM_EncoderChoices()).
+    void setChoices(const ZM_EncoderChoices& choices) { m_choices = choices; }
 
     // Creates container, streams, codecs and the output file and writes the header.
     // Throws ZM_Error (a text beginning with "@ ", with FFmpeg's reason where it gave one) on
@@ -67,7 +91,9 @@ public:
     void writeAudioFrame_pri(const unsigned char* data, int len);
 
     // Drains the encoders, writes the trailer (only if the header was written), closes the
-    // codecs and the file. Later calls do nothing.
+    // codecs and the file, and finishes a fragmented MP4 into a regular one in place (a
+    // failure there leaves the fragmented file, which plays, and counts as a failed write).
+    // Later calls do nothing.
     void uninit();
 
     bool hasAudio() const { return (m_flags & ZM_AUDIO) != 0; }
@@ -101,6 +127,9 @@ private:
     bool encodeAudio(const unsigned char* data, int samples);
     void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
     void noteWrite(int result, const char* what);
+    void noteFailure(const std::string& text);
+    void closeFile();
+    void finishFile(const std::string& path);
     void drain(AVStream* stream, AVCodecContext* codec);
     void flushHeldAudio();
     void release();
@@ -126,6 +155,11 @@ private:
     std::vector<unsigned char> m_heldAudio;
     bool m_fileOpen;
     bool m_headerWritten;
+    ZM_EncoderChoices m_choices;
+    // The container's kind decides how it is kept playable while it grows.
+    enum Container { OtherContainer, Mp4Family, Matroska };
+    Container m_container = OtherContainer;
+    int m_audioPriming = 0;
 
     std::atomic<uint32_t> m_frameSlots;
     std::atomic<int> m_videoPackets;

@@ -16,6 +16,7 @@ namespace ZM {
 
 class ZM_AVEncoder;
 struct PoolItem;
+struct ZM_EncoderChoices;
 
 // One recording: the encoder, a copy of its description, and the encoding thread that takes
 // pictures and sound from the two process-wide pools and paces the output.
@@ -34,6 +35,8 @@ public:
     // Creates the encoder and the output file; false when any part of the set-up fails, with
     // the reason in error().
     bool open(ZM_MovieInfo* info);
+    // The same with encoder choices the description has no field for.
+    bool open(ZM_MovieInfo* info, const ZM_EncoderChoices& choices);
     const std::string& error() const { return m_error; }
     void ZM_Start();
     void ZM_Pause();

@@ -24,12 +24,22 @@ extern "C" {
    or not zero-terminated. ZMAV_GetLastError tells why. */
 ZMAV_EXPORT bool ZMAV_init(void* reserved1, void* reserved2, void* reserved3, ZM_MovieInfo info);
 
+/* Video encoder choices for the recordings that later ZMAV_init calls open (they stay until
+   changed; controlling thread). crf: x264's constant rate factor, 0 (best, largest) to 51
+   (smallest), which replaces the description's videoBitRate; -1, the default, keeps the
+   description's rate control (videoBitRate, or x264's own default when that is 0). preset:
+   x264's speed preset, "ultrafast" (the default, least CPU), "superfast", "veryfast",
+   "faster", "fast" or "medium" (smaller files for more CPU per picture); null keeps the
+   current one. 1 when taken; 0, changing nothing, for a value outside these. */
+ZMAV_EXPORT int ZMAV_SetVideoEncoding(void* reserved1, void* reserved2, int crf, const char* preset);
+
 /* Starts the encoding thread of the recording opened by ZMAV_init. */
 ZMAV_EXPORT void ZMAV_Start(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Pause(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Resume(void* reserved1, void* reserved2);
-/* Ends the intake, encodes and writes what is left, closes the file and destroys the
-   recording. Input still waiting in the library is dropped. */
+/* Ends the intake, encodes and writes what is left, closes the file (an MP4 is finished in
+   place, see ZMAV_FinishFile) and destroys the recording. Input still waiting in the library is
+   dropped. */
 ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
 
 /* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
@@ -43,6 +53,23 @@ ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const un
    chunks are already waiting (the chunk is dropped), otherwise as for pictures. */
 ZMAV_EXPORT int ZMAV_EncodeAudioFrame(void* reserved1, void* reserved2, const unsigned char* data,
                                       int size);
+
+/* How a file survives: its extension chooses the container, ".mp4" (MP4) or ".mkv" (Matroska);
+   either is written so that an interruption at any moment (the program killed or crashed, the
+   power lost, the disk full) keeps all but about the last second. An MP4 grows by fragments of
+   about one second; ZMAV_Stop turns it into a regular MP4 in place (no copy: the disk needs
+   room only for the index), with its exact length and a full index for seeking. Matroska
+   grows by clusters of about one second and plays up to the last one.
+
+   ZMAV_FinishFile finishes an MP4 that a recording left fragmented (its program was killed,
+   crashed or lost power, or the disk was full at the stop): a torn last fragment is cut and the
+   index written in place, as ZMAV_Stop does. 1 when the file was finished; 0 when there was
+   nothing to do (a regular MP4 already, or one without a single whole fragment, left as it
+   is); -1 when it cannot be finished, with the reason copied into text (at most size bytes),
+   the file then left as playable as it was. Any thread; never on the file of a recording in
+   progress. A Matroska file needs nothing (0): it plays up to its last cluster as it is. */
+ZMAV_EXPORT int ZMAV_FinishFile(void* reserved1, void* reserved2, const char* path, char* text,
+                                int size);
 
 /* What became of the input of a recording. */
 struct ZMAV_Stats {
@@ -63,8 +90,9 @@ ZMAV_EXPORT int ZMAV_GetStats(void* reserved1, void* reserved2, struct ZMAV_Stat
    size bytes, cut if longer). 1 when there is such an error, else 0 (text set to ""). */
 ZMAV_EXPORT int ZMAV_GetLastError(void* reserved1, void* reserved2, char* text, int size);
 
-/* Packet writes of the current (or last) recording that failed; the recording goes on, each
-   failure loses that packet. */
+/* Packet writes of the current (or last) recording that failed (finishing the file at the stop
+   included); the recording goes on, each failure loses that packet. After the first one a
+   program should stop the recording: the packets written before it stay playable. */
 ZMAV_EXPORT int ZMAV_GetWriteFailures(void* reserved1, void* reserved2);
 
 /* The library's log: set-up failures, write errors and the encoders' own warnings. Nothing is
