@@ -5,6 +5,7 @@
 #include <zmav/zm_packetpool.h>
 
 #include "zm_log.h"
+#include "zm_yuvintake.h"
 
 #include <exception>
 #include <string>
@@ -84,11 +85,11 @@ void ZM_AVManager::ZM_Start()
 // a whole BGRA picture. Producers are let in only once the recording has started.
 void ZM_AVManager::convertPicturesAtIntake()
 {
-    ZM_AVEncoder* encoder = m_encoder.get();
-    VideoPool::instance().setIntake(pictureBytes(m_movieInfo), encoder->yuvPictureBytes(),
-                                    [encoder](const unsigned char* src, int len, unsigned char* dst) {
-                                        return encoder->toYuv(src, len, dst);
-                                    });
+    m_intake = std::make_unique<ZM_YuvIntake>(getFrameFormat(m_movieInfo), m_movieInfo.width, m_movieInfo.height);
+    ZM_YuvIntake* intake = m_intake.get();
+    VideoPool::instance().setIntake(pictureBytes(m_movieInfo), intake->yuvBytes(),
+                                    [intake](const unsigned char* src, int, const ChangedAreas& changed,
+                                             PoolItem& item) { return intake->convert(src, changed, item); });
 }
 
 void ZM_AVManager::ZM_Pause()
@@ -114,7 +115,7 @@ void ZM_AVManager::ZM_Stop()
     // left, nothing can add to the pools any more and what is left there is this
     // recording's, not the next one's.
     waitForWriters();
-    // The intake conversion uses this recording's encoder, which goes with it.
+    // The intake conversion belongs to this recording and goes with it.
     VideoPool::instance().setIntake(0, 0, nullptr);
     AudioPool::instance().discardAll();
     m_picturesDropped += VideoPool::instance().discardAll();
@@ -140,11 +141,16 @@ void ZM_AVManager::waitForWriters() const
 // looks at the count: either the writer sees the stop, or ZM_Stop waits for it.
 bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block)
 {
+    return ZM_writeVideo(data, size, block, ChangedAreas());
+}
+
+bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block, const ChangedAreas& changed)
+{
     WriterGuard guard(*this);
     // A picture of another size would be dropped by the encoder, yet count on the schedule.
     if (data && size != 0 && size != pictureBytes(m_movieInfo))
         return false;
-    return is_Working() && VideoPool::instance().writenBytes(data, size, block);
+    return is_Working() && VideoPool::instance().writeChanged(data, size, block, changed);
 }
 
 bool ZM_AVManager::ZM_writeAudio(const unsigned char* data, int size, bool block)
@@ -174,7 +180,7 @@ bool ZM_AVManager::encVideoFrame()
             m_videoStarted = true;
         if (item->len == 0) {
             pool.recycle(std::move(item));
-            fillSlotWithoutPicture();
+            repeatLastPicture();
             return true;
         }
         if (!item->converted) {
@@ -195,8 +201,22 @@ bool ZM_AVManager::encVideoFrame()
     }
 }
 
-// The encoder repeats the previous picture for the first frameRate + 30 slots of a recording
-// and leaves later ones empty.
+// The producer said that nothing changed: the previous picture fills the slot as a frame of
+// the file, which costs the encoder next to nothing. (A slot the capture missed is another
+// matter, see fillSlotWithoutPicture.)
+void ZM_AVManager::repeatLastPicture()
+{
+    if (!m_lastPicture) {
+        fillSlotWithoutPicture();
+        return;
+    }
+    m_encoder->repeatYuvFrame(m_lastPicture->data.get());
+    ++m_repeatedSlots;
+    m_lastSlotEmpty = false;
+}
+
+// A slot the capture did not fill in time: the encoder repeats the previous picture for the
+// first frameRate + 30 slots of a recording and leaves later ones empty.
 void ZM_AVManager::fillSlotWithoutPicture()
 {
     const bool empty = m_encoder->frameSlots() > uint32_t(m_movieInfo.frameRate) + 30;

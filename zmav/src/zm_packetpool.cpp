@@ -37,7 +37,7 @@ ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
 
 // Null when memory runs out or the intake conversion fails.
 template <int ID, int N>
-PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
+PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed)
 {
     void* spare = nullptr;
     m_spares->dequeue(&spare, false);
@@ -56,15 +56,17 @@ PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
         // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
         item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(stored)]);
         item->cap = item->data ? stored : 0;
+        item->picture = 0;
         if (!item->data)
             return nullptr;
     }
     if (convert) {
-        if (!m_intake.convert(data, nbytes, item->data.get()))
+        if (!m_intake.convert(data, nbytes, changed, *item))
             return nullptr;
         item->converted = true;
     } else {
         std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
+        item->picture = 0;
     }
     item->len = stored;
     return item.release();
@@ -79,12 +81,19 @@ void ZMPacketPool<ID, N>::setIntake(int bytes, int storedBytes, Convert convert)
 template <int ID, int N>
 bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, bool block)
 {
+    return writeChanged(data, nbytes, block, ChangedAreas());
+}
+
+template <int ID, int N>
+bool ZMPacketPool<ID, N>::writeChanged(const unsigned char* data, int nbytes, bool block,
+                                       const ChangedAreas& changed)
+{
     if (m_queue->isExit() || nbytes < 0)
         return false;
     // The copy is made only once a slot is free, so no more than N pictures ever exist.
     if (m_queue->reserveSlot(block) != queue_producer_consumer::Ok)
         return false;
-    PoolItem* item = copyChunk(data, nbytes);
+    PoolItem* item = copyChunk(data, nbytes, changed);
     if (!item) {
         m_queue->cancelSlot();
         return false;

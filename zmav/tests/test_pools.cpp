@@ -149,9 +149,9 @@ TEST_F(Pools, RecycledBuffersAreReused)
 TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
 {
     // Stores every other byte of a 100-byte chunk.
-    video.setIntake(100, 50, [](const unsigned char* src, int len, unsigned char* dst) {
+    video.setIntake(100, 50, [](const unsigned char* src, int len, const ChangedAreas&, PoolItem& item) {
         for (int i = 0; i < len / 2; ++i)
-            dst[i] = src[2 * i];
+            item.data[i] = src[2 * i];
         return true;
     });
     const std::vector<unsigned char> picture = run(0, 100), other = run(3, 60);
@@ -168,7 +168,7 @@ TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
     ASSERT_EQ(item->len, 60);
     EXPECT_TRUE(std::equal(other.begin(), other.end(), item->data.get()));
     // A chunk the conversion fails on is refused rather than queued half-made.
-    video.setIntake(100, 50, [](const unsigned char*, int, unsigned char*) { return false; });
+    video.setIntake(100, 50, [](const unsigned char*, int, const ChangedAreas&, PoolItem&) { return false; });
     EXPECT_FALSE(video.writenBytes(picture.data(), 100, true));
     EXPECT_EQ(video.queuedCount(), 0);
 }

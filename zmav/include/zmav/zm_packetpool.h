@@ -1,8 +1,10 @@
 #pragma once
 
 #include <zmav/queue_producer_consumer.h>
+#include <zmav/zmav.h>
 #include <zmav/zmav_export.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -17,6 +19,17 @@ struct PoolItem {
     int cap = 0;
     // The bytes were stored through the pool's intake conversion.
     bool converted = false;
+    // Which converted picture the buffer holds (0: none), so that the conversion can bring a
+    // reused buffer up to date by converting only what changed since.
+    uint64_t picture = 0;
+};
+
+// Where a picture handed in differs from the one accepted before it, as its producer knows:
+// everywhere, or only inside `count` rectangles (which the pool does not keep).
+struct ChangedAreas {
+    bool whole = true;
+    const ZMAV_Rect* rects = nullptr;
+    int count = 0;
 };
 
 // Process-wide bounded intake between one capture thread and the encoding thread. Producers
@@ -32,12 +45,16 @@ public:
     // Producer side: copies nbytes from data (null data queues an empty item). False when the
     // pool is closed, nbytes is negative or, without blocking, all N slots are taken.
     bool writenBytes(const unsigned char* data, int nbytes, bool block);
+    // writenBytes for a chunk of which the producer knows what changed; only the intake
+    // conversion makes use of that.
+    bool writeChanged(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed);
 
     // A chunk of exactly `bytes` bytes is stored as the `storedBytes` that `convert` writes
-    // (on the producer's thread, in place of the copy) and marked converted; other chunks are
-    // copied as given. A null convert stores every chunk as given. Only while no producer is
-    // inside the pool: between two recordings.
-    using Convert = std::function<bool(const unsigned char* src, int len, unsigned char* dst)>;
+    // into the item's buffer (on the producer's thread, in place of the copy) and marked
+    // converted; other chunks are copied as given. A null convert stores every chunk as given.
+    // Only while no producer is inside the pool: between two recordings.
+    using Convert = std::function<bool(const unsigned char* src, int len, const ChangedAreas& changed,
+                                       PoolItem& item)>;
     void setIntake(int bytes, int storedBytes, Convert convert);
 
     // Consumer side: fills dst with exactly n bytes; ReadClosed abandons a partial fill.
@@ -74,7 +91,7 @@ private:
     ZMPacketPool& operator=(const ZMPacketPool&) = delete;
 
     int copyFromSegment(unsigned char* dst, int n);
-    PoolItem* copyChunk(const unsigned char* data, int nbytes);
+    PoolItem* copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed);
 
     struct Intake {
         int bytes = 0;

@@ -230,6 +230,42 @@ int countVideoFrames(const std::string& path)
     return count;
 }
 
+VideoPackets readVideoPackets(const std::string& path)
+{
+    VideoPackets result;
+    InputPtr ctx = openInput(path, result.error);
+    if (!ctx)
+        return result;
+    int stream = -1;
+    CodecPtr dec = openDecoder(ctx.get(), AVMEDIA_TYPE_VIDEO, stream, result.error);
+    if (!dec)
+        return result;
+    // A decoder that reports every flaw instead of hiding it.
+    dec->err_recognition = AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_EXPLODE;
+    PacketPtr pkt(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    auto receive = [&] {
+        while (avcodec_receive_frame(dec.get(), frame.get()) == 0) {
+            ++result.pictures;
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(ctx.get(), pkt.get()) >= 0) {
+        if (pkt->stream_index == stream) {
+            result.sizes.push_back(pkt->size);
+            result.keys.push_back((pkt->flags & AV_PKT_FLAG_KEY) != 0);
+            if (avcodec_send_packet(dec.get(), pkt.get()) < 0)
+                ++result.decodeErrors;
+            receive();
+        }
+        av_packet_unref(pkt.get());
+    }
+    avcodec_send_packet(dec.get(), nullptr);
+    receive();
+    result.ok = true;
+    return result;
+}
+
 std::vector<int16_t> DecodedAudio::toS16() const
 {
     std::vector<int16_t> out(samples.size());
