@@ -7,6 +7,7 @@
 #include "zm_log.h"
 #include "zm_yuvintake.h"
 
+#include <cstring>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -187,11 +188,17 @@ bool ZM_AVManager::encVideoFrame()
             pool.recycle(std::move(item));
             return true; // not one picture's bytes: the encoder would ignore it, no slot
         }
+        ++m_newPictures;
+        if (sameAsLastPicture(*item)) {
+            pool.recycle(std::move(item));
+            m_encoder->repeatYuvFrame(m_lastPicture->data.get());
+            m_lastSlotEmpty = false;
+            return true;
+        }
         pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
         m_encoder->writeYuvFrame(m_lastPicture->data.get());
         m_lastSlotEmpty = false;
-        ++m_newPictures;
         return true;
     case queue_producer_consumer::WouldBlock:
         fillSlotWithoutPicture();
@@ -199,6 +206,16 @@ bool ZM_AVManager::encVideoFrame()
     default:
         return false;
     }
+}
+
+// A whole picture (a producer that grabs everything, or a periodic whole grab) is often the
+// last one again: stored as a repeat it costs the encoder nothing, and the file keeps showing
+// exactly the same picture instead of one the encoder re-encoded slightly differently. Pictures
+// converted in parts had their changes reported, and are not compared.
+bool ZM_AVManager::sameAsLastPicture(const PoolItem& item) const
+{
+    return item.whole && m_lastPicture && m_lastPicture->len == item.len
+           && std::memcmp(m_lastPicture->data.get(), item.data.get(), size_t(item.len)) == 0;
 }
 
 // The producer said that nothing changed: the previous picture fills the slot as a frame of

@@ -39,8 +39,9 @@ bool ZM_YuvIntake::convert(const unsigned char* src, const ChangedAreas& changed
     std::vector<Area> areas;
     const uint64_t held = item.picture;
     item.picture = 0;
+    item.whole = !(held != 0 && m_inParts && areasSince(held, &areas));
     bool ok = true;
-    if (held != 0 && m_inParts && areasSince(held, &areas)) {
+    if (!item.whole) {
         uint8_t* planes[4] = {};
         int strides[4] = {};
         av_image_fill_arrays(planes, strides, item.data.get(), AV_PIX_FMT_YUV420P, m_width, m_height, 1);

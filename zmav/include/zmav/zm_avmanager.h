@@ -82,6 +82,7 @@ private:
     // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
+    bool sameAsLastPicture(const PoolItem& item) const;
     void repeatLastPicture();
     void fillSlotWithoutPicture();
     void closeVideoTrack();

@@ -22,6 +22,8 @@ struct PoolItem {
     // Which converted picture the buffer holds (0: none), so that the conversion can bring a
     // reused buffer up to date by converting only what changed since.
     uint64_t picture = 0;
+    // The conversion wrote the whole picture rather than only what changed in it.
+    bool whole = false;
 };
 
 // Where a picture handed in differs from the one accepted before it, as its producer knows:

@@ -173,6 +173,29 @@ Bgra DecodedPicture::pixel(int x, int y) const
     return p;
 }
 
+// One decoded frame as BGRA (swscale, accurate rounding, full chroma interpolation).
+DecodedPicture toBgra(const AVFrame* f, AVRational tb)
+{
+    DecodedPicture pic;
+    SwsContext* sws = sws_getContext(f->width, f->height, AVPixelFormat(f->format), f->width, f->height,
+                                     AV_PIX_FMT_BGRA, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                     nullptr, nullptr, nullptr);
+    if (!sws) {
+        pic.error = "no converter";
+        return pic;
+    }
+    pic.width = f->width;
+    pic.height = f->height;
+    pic.pts = f->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : f->best_effort_timestamp * av_q2d(tb);
+    pic.bgra.assign(size_t(f->width) * f->height * 4, 0);
+    uint8_t* dst[4] = {pic.bgra.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {f->width * 4, 0, 0, 0};
+    sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+    sws_freeContext(sws);
+    pic.ok = true;
+    return pic;
+}
+
 DecodedPicture decodeVideoFrame(const std::string& path, int index)
 {
     DecodedPicture pic;
@@ -188,28 +211,29 @@ DecodedPicture decodeVideoFrame(const std::string& path, int index)
     decodeAll(ctx.get(), dec.get(), stream, [&](AVFrame* f) {
         if (seen++ < index)
             return true;
-        SwsContext* sws = sws_getContext(f->width, f->height, AVPixelFormat(f->format), f->width,
-                                         f->height, AV_PIX_FMT_BGRA,
-                                         SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                         nullptr, nullptr, nullptr);
-        if (!sws) {
-            pic.error = "no converter";
-            return false;
-        }
-        pic.width = f->width;
-        pic.height = f->height;
-        pic.pts = f->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : f->best_effort_timestamp * av_q2d(tb);
-        pic.bgra.assign(size_t(f->width) * f->height * 4, 0);
-        uint8_t* dst[4] = {pic.bgra.data(), nullptr, nullptr, nullptr};
-        int dstStride[4] = {f->width * 4, 0, 0, 0};
-        sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
-        sws_freeContext(sws);
-        pic.ok = true;
+        pic = toBgra(f, tb);
         return false;
     });
     if (!pic.ok && pic.error.empty())
         pic.error = "the stream has only " + std::to_string(seen) + " pictures";
     return pic;
+}
+
+std::vector<DecodedPicture> decodeVideoFrames(const std::string& path)
+{
+    std::vector<DecodedPicture> pictures;
+    std::string error;
+    InputPtr ctx = openInput(path, error);
+    int stream = -1;
+    CodecPtr dec = ctx ? openDecoder(ctx.get(), AVMEDIA_TYPE_VIDEO, stream, error) : nullptr;
+    if (!dec)
+        return pictures;
+    const AVRational tb = ctx->streams[stream]->time_base;
+    decodeAll(ctx.get(), dec.get(), stream, [&](AVFrame* f) {
+        pictures.push_back(toBgra(f, tb));
+        return true;
+    });
+    return pictures;
 }
 
 int countVideoFrames(const std::string& path)

@@ -64,6 +64,9 @@ struct DecodedPicture {
 // with swscale (accurate rounding, full chroma interpolation).
 DecodedPicture decodeVideoFrame(const std::string& path, int index);
 
+// Every picture of the video stream, in order (empty when the file cannot be read).
+std::vector<DecodedPicture> decodeVideoFrames(const std::string& path);
+
 // Number of pictures the video stream decodes to.
 int countVideoFrames(const std::string& path);
 
