@@ -15,6 +15,17 @@ bool deliverVideo(const char* bytes, int count)
     return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
 }
 
+bool deliverChangedVideo(const char* bytes, int count, const std::vector<QRect>& changed)
+{
+    std::vector<ZMAV_Rect> rects;
+    rects.reserve(changed.size());
+    for (const QRect& r : changed)
+        rects.push_back({r.x(), r.y(), r.width(), r.height()});
+    return ZMAV_EncodeVideoFrameChanged(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count,
+                                        rects.data(), int(rects.size()))
+           != 0;
+}
+
 bool deliverAudio(const char* bytes, int count)
 {
     return ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
@@ -133,6 +144,7 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     request.area = m_settings.area;
     request.cursor = m_settings.cursor;
     request.fps = m_settings.fps;
+    request.trackChanges = m_settings.trackChanges;
     auto backend = ZMScreenBackend::create(m_settings.screenBackend, request, error);
     if (!backend)
         return false;
@@ -145,6 +157,7 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     m_info.width = size.width();
     m_info.height = size.height();
     m_screen->m_callback = deliverVideo;
+    m_screen->m_changedCallback = deliverChangedVideo;
     for (ZMRecordingSettings::Mark& mark : m_settings.marks)
         m_screen->addFilter(&mark.picture, mark.position.x(), mark.position.y());
     return true;

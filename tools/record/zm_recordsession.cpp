@@ -63,6 +63,7 @@ bool ZMRecordSession::prepare(QString* error)
         settings.area = QRect(m_options.x, m_options.y, m_options.width, m_options.height);
     settings.fps = m_options.fps;
     settings.cursor = m_options.cursor;
+    settings.trackChanges = m_options.trackChanges;
     settings.sound = m_options.audio == ZMRecordOptions::SystemSound ? ZMRecordingSettings::Sound::SystemSound
                                                                     : ZMRecordingSettings::Sound::Microphone;
     settings.sampleRate = m_options.rate;
