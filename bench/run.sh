@@ -2,7 +2,8 @@
 # Builds the benchmarks and prints all their figures in one run:
 #   encoder   per-picture cost of the encoder and of each colour conversion
 #   manager   CPU per frame, sustained frame rate and peak memory through the C interface
-#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop)
+#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (idle, typing, desktop,
+#             full motion at 1080p and 2160p)
 #   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
 #   fuzz      the theme file reader under libFuzzer (BENCH_FUZZ_SECONDS, default 180)
 # Figures only mean something on an otherwise idle machine.

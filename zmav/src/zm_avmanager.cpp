@@ -7,6 +7,7 @@
 #include "zm_log.h"
 #include "zm_yuvintake.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -24,6 +25,8 @@ constexpr auto kMaxCatchUp = std::chrono::milliseconds(100);
 // One AAC frame: 1024 samples of 16 bits per channel.
 constexpr int kAudioFrameSamples = 1024;
 constexpr int kAudioFrameBytesPerChannel = kAudioFrameSamples * 2;
+// Memory for converted pictures handed in with their changes.
+constexpr int kPictureBudget = 32 << 20;
 
 } // namespace
 
@@ -84,13 +87,21 @@ void ZM_AVManager::ZM_Start()
 // The capture thread converts each picture as it hands it in: the queue then holds YUV 4:2:0
 // pictures of 3/8 the size of BGRA ones, and the encoding thread no longer copies and converts
 // a whole BGRA picture. Producers are let in only once the recording has started.
+//
+// Pictures handed in with their changes may hold at most kPictureBudget of buffers, but always
+// two: the last picture (kept for repeats) and the next. A 3840 x 2160 picture takes 12 MB, so
+// five queued ones, the last, a spare and the one being converted would take a hundred.
 void ZM_AVManager::convertPicturesAtIntake()
 {
     m_intake = std::make_unique<ZM_YuvIntake>(getFrameFormat(m_movieInfo), m_movieInfo.width, m_movieInfo.height);
     ZM_YuvIntake* intake = m_intake.get();
-    VideoPool::instance().setIntake(pictureBytes(m_movieInfo), intake->yuvBytes(),
-                                    [intake](const unsigned char* src, int, const ChangedAreas& changed,
-                                             PoolItem& item) { return intake->convert(src, changed, item); });
+    const int buffers = std::max(2, kPictureBudget / std::max(1, intake->yuvBytes()));
+    VideoPool::instance().setIntake(
+        pictureBytes(m_movieInfo), intake->yuvBytes(),
+        [intake](const unsigned char* src, int, const ChangedAreas& changed, PoolItem& item) {
+            return intake->convert(src, changed, item);
+        },
+        buffers);
 }
 
 void ZM_AVManager::ZM_Pause()

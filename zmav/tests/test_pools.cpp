@@ -173,6 +173,37 @@ TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
     EXPECT_EQ(video.queuedCount(), 0);
 }
 
+// With its share of buffers out, a producer handing in changes waits until the consumer gives
+// one back (nothing-new items hold none); closing releases it; other writes never wait.
+TEST_F(Pools, BoundedIntakeWaitsForABufferToComeBack)
+{
+    video.setIntake(100, 50, [](const unsigned char*, int, const ChangedAreas&, PoolItem&) { return true; }, 2);
+    const std::vector<unsigned char> picture = run(0, 100);
+    const ChangedAreas whole;
+    ASSERT_TRUE(video.writeChanged(picture.data(), 100, true, whole));
+    ASSERT_TRUE(video.writeChanged(nullptr, 0, true, whole));
+    ASSERT_TRUE(video.writeChanged(picture.data(), 100, true, whole));
+    std::atomic<int> third{-1};
+    std::thread producer([&] { third = video.writeChanged(picture.data(), 100, true, whole) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(third.load(), -1) << "a third buffer was made";
+    std::unique_ptr<PoolItem> item;
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    video.recycle(std::move(item));
+    producer.join();
+    EXPECT_EQ(third.load(), 1);
+    EXPECT_EQ(video.queuedCount(), 3);
+
+    EXPECT_TRUE(video.writenBytes(picture.data(), 100, false));
+    std::thread blocked([&] { third = video.writeChanged(picture.data(), 100, true, whole) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto t0 = Clock::now();
+    video.close();
+    blocked.join();
+    EXPECT_LT(msSince(t0), kWakeBoundMs);
+    EXPECT_EQ(third.load(), 0);
+}
+
 TEST_F(Pools, ClosingReleasesBlockedReaderAndWriter)
 {
     std::atomic<int> readResult{-1};

@@ -4,6 +4,7 @@
 #include <zmav/zmav.h>
 #include <zmav/zmav_export.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,17 +48,19 @@ public:
     // Producer side: copies nbytes from data (null data queues an empty item). False when the
     // pool is closed, nbytes is negative or, without blocking, all N slots are taken.
     bool writenBytes(const unsigned char* data, int nbytes, bool block);
-    // writenBytes for a chunk of which the producer knows what changed; only the intake
-    // conversion makes use of that.
+    // writenBytes for a chunk of which the producer knows what changed (the intake conversion
+    // makes use of that). Blocking, it also waits while the intake's share of buffers is out.
     bool writeChanged(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed);
 
     // A chunk of exactly `bytes` bytes is stored as the `storedBytes` that `convert` writes
     // into the item's buffer (on the producer's thread, in place of the copy) and marked
     // converted; other chunks are copied as given. A null convert stores every chunk as given.
+    // `buffers` (0: any number) bounds the buffers writeChanged has out at once (queued, held
+    // by the consumer, spare): with that many out, it waits until the consumer hands one back.
     // Only while no producer is inside the pool: between two recordings.
     using Convert = std::function<bool(const unsigned char* src, int len, const ChangedAreas& changed,
                                        PoolItem& item)>;
-    void setIntake(int bytes, int storedBytes, Convert convert);
+    void setIntake(int bytes, int storedBytes, Convert convert, int buffers = 0);
 
     // Consumer side: fills dst with exactly n bytes; ReadClosed abandons a partial fill.
     int readnBytes(unsigned char* dst, int n);
@@ -93,12 +96,16 @@ private:
     ZMPacketPool& operator=(const ZMPacketPool&) = delete;
 
     int copyFromSegment(unsigned char* dst, int n);
-    PoolItem* copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed);
+    bool write(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed, bool bounded);
+    PoolItem* copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed, bool bounded);
+    std::unique_ptr<PoolItem> spareItem(bool wait, bool* closed);
+    void drop(std::unique_ptr<PoolItem> item);
 
     struct Intake {
         int bytes = 0;
         int storedBytes = 0;
         Convert convert;
+        int buffers = 0;
     };
 
     std::unique_ptr<queue_producer_consumer> m_queue;
@@ -107,6 +114,8 @@ private:
     std::unique_ptr<queue_producer_consumer> m_spares;
     Segment m_seg;
     Intake m_intake;
+    // Buffers the pool made that exist now (in items queued, held by the consumer or spare).
+    std::atomic<int> m_buffers{0};
 };
 
 using AudioPool = ZMPacketPool<0, 16>;

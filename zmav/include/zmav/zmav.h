@@ -47,7 +47,9 @@ typedef struct ZMAV_Rect {
    inside the count rectangles of changed (clipped to the picture): only those parts are
    converted again, which on a mostly still screen saves most of the work. changed null or
    count negative: the whole picture changed. After a refused picture, the next one must
-   describe the refused picture's changes too (or pass null). */
+   describe the refused picture's changes too (or pass null). Besides blocking while 5
+   pictures are waiting, it blocks while the pictures the library holds would take more than
+   32 MB (at 3840 x 2160 that leaves the last picture and the next one). */
 ZMAV_EXPORT int ZMAV_EncodeVideoFrameChanged(void* reserved1, void* reserved2, const unsigned char* data,
                                              int size, const ZMAV_Rect* changed, int count);
 
