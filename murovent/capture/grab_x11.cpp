@@ -76,8 +76,9 @@ inline unsigned char over(unsigned long source, unsigned char destination, unsig
 constexpr auto kWholeEvery = std::chrono::seconds(2);
 // Rows grabbed between two changed bands rather than a request more.
 constexpr int kBandGap = 16;
-// Beyond this share of the area one request for all of it is cheaper than parts.
+// Beyond this share of the area, or this many parts, one request for all of it is cheaper.
 constexpr int kMostPercent = 50;
+constexpr size_t kMostParts = 32;
 
 // The image's top-left corner sits at the pointer position minus the hot spot, so the
 // tip of an arrow lands exactly where the pointer is. In frame pixels of an area at x, y.
@@ -246,9 +247,11 @@ std::unique_ptr<ZMScreenBackend> Grab_X11::open(const ZMScreenRequest& request, 
                                            name.isEmpty() ? nullptr : name.constData());
     if (grab->isValid()) {
         if (request.trackChanges && !grab->followChanges())
-            qCInfo(lcCapture) << "x11: the server cannot tell what changed (no DAMAGE): grabbing the whole area every frame";
+            qCInfo(lcCapture) << "x11: the server cannot tell what changed (no DAMAGE):"
+                              << "grabbing the whole area every frame";
         else
-            qCInfo(lcCapture) << "x11: grabbing" << (request.trackChanges ? "only what changed" : "the whole area every frame");
+            qCInfo(lcCapture) << "x11: grabbing"
+                              << (request.trackChanges ? "only what changed" : "the whole area every frame");
         return grab;
     }
     *error = grab->error();
@@ -377,7 +380,8 @@ ZMScreenBackend::Next Grab_X11::grabChanges()
         loseScreen();
         return Next::Lost;
     }
-    if (pixelsIn(parts) * 100 > static_cast<long long>(m_width) * m_height * kMostPercent)
+    if (parts.size() > kMostParts
+        || pixelsIn(parts) * 100 > static_cast<long long>(m_width) * m_height * kMostPercent)
         return grab() ? Next::Picture : Next::Lost;
     if (!grabParts(parts) || (m_grabCursor && m_hasXFixes && !refreshCursor(&parts)) || m_lost) {
         loseScreen();

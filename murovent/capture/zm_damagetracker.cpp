@@ -8,7 +8,8 @@ ZMDamageTracker::ZMDamageTracker(Display* display, unsigned long root)
     : m_display(display)
 {
     int errorBase = 0, major = 0, minor = 0;
-    if (!XDamageQueryExtension(display, &m_eventBase, &errorBase) || !XFixesQueryExtension(display, &major, &errorBase))
+    if (!XDamageQueryExtension(display, &m_eventBase, &errorBase)
+        || !XFixesQueryExtension(display, &major, &errorBase))
         return;
     XFixesQueryVersion(display, &major, &minor);
     if (major < 2) // regions came with XFixes 2

@@ -24,8 +24,9 @@ struct ZMScreenRequest
 //
 // Each next() refreshes one persistent frame of size() pixels in format() (4 bytes per pixel,
 // rows top-down, stride width x 4), wholly or, where changed() says so, in parts. The frame is
-// writable: watermarks are painted into it in place, over the parts a picture rewrote. A back-end is created and started on the controlling thread; next() and frame() are
-// then called by one grab thread at a time; stop() comes after that thread has ended.
+// writable: watermarks are painted into it in place, over the parts a picture rewrote. A
+// back-end is created and started on the controlling thread; next() and frame() are then
+// called by one grab thread at a time; stop() comes after that thread has ended.
 class ZMScreenBackend
 {
 public:

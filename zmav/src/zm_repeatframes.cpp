@@ -210,7 +210,8 @@ ZM_RepeatFrames::ZM_RepeatFrames(const uint8_t* header, int size)
         return;
     for (const Nal& nal : splitNals(header, size_t(size)))
         if (nal.end > nal.header)
-            readParameterSet(header[nal.header] & 0x1f, unescape(header + nal.header + 1, nal.end - nal.header - 1));
+            readParameterSet(header[nal.header] & 0x1f,
+                             unescape(header + nal.header + 1, nal.end - nal.header - 1));
 }
 
 void ZM_RepeatFrames::readParameterSet(int type, const std::vector<uint8_t>& rbsp)

@@ -173,7 +173,8 @@ TEST_F(GrabX11Test, CursorIsDrawnAtPointerMinusHotSpotAndClipped)
             if (rgbAt(following.frame(), area.width(), x, y) != rgbAt(expected, area.width(), x, y))
                 return ::testing::AssertionFailure()
                        << "differs from a whole grab at " << x << "," << y << ": " << std::hex
-                       << rgbAt(following.frame(), area.width(), x, y) << " instead of " << rgbAt(expected, area.width(), x, y);
+                       << rgbAt(following.frame(), area.width(), x, y) << " instead of "
+                       << rgbAt(expected, area.width(), x, y);
     return ::testing::AssertionSuccess();
 }
 

@@ -329,7 +329,10 @@ public:
     static constexpr uint32_t kWindow = 0xe0a000;
     static constexpr xscene::Rect kTop{560, 8, 64, 24}, kBottom{560, 328, 64, 24}, kBox{40, 250, 80, 40};
 
-    static uint32_t colour(int k) { return uint32_t(0x30 + 0x40 * (k & 3)) << 16 | uint32_t(0x30 + 0x40 * (k >> 2 & 3)) << 8 | 0x80; }
+    static uint32_t colour(int k)
+    {
+        return uint32_t(0x30 + 0x40 * (k & 3)) << 16 | uint32_t(0x30 + 0x40 * (k >> 2 & 3)) << 8 | 0x80;
+    }
     // The window (120 x 100) and the pointer's places; the watermark covers some of them.
     static QPoint window(int k) { return QPoint(150 + 80 * (k / 2 % 5), 110 + 25 * (k / 2 % 2)); }
     static QPoint pointer(int k) { return QPoint(84 + 60 * (k / 2 % 8), 56 + 30 * (k / 2 % 2)); }
@@ -379,7 +382,8 @@ private:
             m_canvas.fill({kBox.x, kBox.y, kBox.width, kBox.height, m_box});
         } else if (withXdotool) {
             const QPoint p = pointer(k);
-            std::system(QStringLiteral("timeout 5 xdotool mousemove --sync %1 %2").arg(p.x()).arg(p.y()).toLocal8Bit());
+            const QString move = QStringLiteral("timeout 5 xdotool mousemove --sync %1 %2").arg(p.x()).arg(p.y());
+            std::system(move.toLocal8Bit().constData());
         }
         m_canvas.fill({kTop.x, kTop.y, kTop.width, kTop.height, colour(k)});
     }
@@ -388,7 +392,8 @@ private:
     {
         for (int k = 0; k < kStates; ++k) {
             const uint32_t c = colour(k);
-            if (std::abs(p.r - int(c >> 16)) < 24 && std::abs(p.g - int(c >> 8 & 0xff)) < 24 && std::abs(p.b - int(c & 0xff)) < 24)
+            if (std::abs(p.r - int(c >> 16)) < 24 && std::abs(p.g - int(c >> 8 & 0xff)) < 24
+                && std::abs(p.b - int(c & 0xff)) < 24)
                 return k;
         }
         return -2;
@@ -439,7 +444,8 @@ StatePictures sortByState(const std::string& file)
 // within 2 per channel, and never an old cursor or an old window.
 TEST_F(RecordTest, FollowingChangesMatchesGrabbingEverything)
 {
-    const QString mark = savePng(m_dir, "mark.png", 170, 100, [](QPainter& p) { p.fillRect(0, 0, 170, 100, QColor(255, 255, 255, 128)); });
+    const QString mark = savePng(m_dir, "mark.png", 170, 100,
+                                 [](QPainter& p) { p.fillRect(0, 0, 170, 100, QColor(255, 255, 255, 128)); });
     ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
     Scene scene;
     ASSERT_TRUE(scene.ready());
@@ -469,7 +475,8 @@ TEST_F(RecordTest, FollowingChangesMatchesGrabbingEverything)
         for (const auto& pictures : {followed.byState.at(k), grabbed.byState.at(k)})
             for (const std::vector<mp4probe::Bgra>& colours : pictures)
                 for (size_t i = 0; i < colours.size(); ++i) {
-                    const int diff = std::max({std::abs(colours[i].r - reference[i].r), std::abs(colours[i].g - reference[i].g),
+                    const int diff = std::max({std::abs(colours[i].r - reference[i].r),
+                                               std::abs(colours[i].g - reference[i].g),
                                                std::abs(colours[i].b - reference[i].b)});
                     EXPECT_LE(diff, 2) << "state " << k << ", place " << Scene::probes()[i].x() << ","
                                        << Scene::probes()[i].y();
@@ -512,7 +519,8 @@ TEST(RecordMissedDamage, AChangeWithoutDamageIsCaughtByTheWholeGrab)
 {
     QTemporaryDir dir;
     char display[32];
-    const int server = xscene::startXvfb("640x480", display, sizeof display, true, QFile::encodeName(dir.path()).constData());
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const int server = xscene::startXvfb("640x480", display, sizeof display, true, folder.constData());
     ASSERT_GT(server, 0);
     const std::string out = dir.filePath(QStringLiteral("missed.mp4")).toStdString();
     Proc proc = spawn({"--display", display, "--fps", "10", "--duration", "5", out},

@@ -37,8 +37,9 @@ struct Canvas::Connection {
 Canvas::Canvas()
     : m_connection(std::make_unique<Connection>())
 {
-    if (m_connection->display)
-        m_connection->gc = XCreateGC(m_connection->display.get(), DefaultRootWindow(m_connection->display.get()), 0, nullptr);
+    Display* d = m_connection->display.get();
+    if (d)
+        m_connection->gc = XCreateGC(d, DefaultRootWindow(d), 0, nullptr);
 }
 
 Canvas::~Canvas()

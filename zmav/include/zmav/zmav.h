@@ -33,8 +33,9 @@ ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
 
 /* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
    of NV21). Blocks while 5 pictures are waiting. A null picture (or a size of 0) says that
-   nothing changed: it fills one frame slot with the previous picture. 1 when queued; 0 without a running recording, while paused or stopping, or for
-   a picture whose size is not the description's (it takes no slot). */
+   nothing changed: it fills one frame slot with the previous picture. 1 when queued; 0
+   without a running recording, while paused or stopping, or for a picture whose size is not
+   the description's (it takes no slot). */
 ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const unsigned char* data,
                                       int size);
 
