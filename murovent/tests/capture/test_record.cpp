@@ -327,7 +327,7 @@ class Scene
 public:
     static constexpr int kStates = 16;
     static constexpr uint32_t kWindow = 0xe0a000;
-    static constexpr xscene::Rect kTop{560, 8, 64, 24}, kBottom{560, 328, 64, 24}, kBox{40, 250, 80, 40};
+    static constexpr xscene::Rect kTop{560, 8, 64, 24, 0}, kBottom{560, 328, 64, 24, 0}, kBox{40, 250, 80, 40, 0};
 
     static uint32_t colour(int k)
     {
