@@ -145,8 +145,7 @@ bool ZMGrabScreen::handOver(const std::vector<QRect>* changed)
     const QSize size = m_grab->size();
     const char* frame = reinterpret_cast<const char*>(m_grab->frame());
     const int bytes = size.width() * size.height() * 4;
-    const bool accepted = changed && m_changedCallback ? m_changedCallback(frame, bytes, *changed)
-                                                       : m_callback(frame, bytes);
+    const bool accepted = m_changedCallback ? m_changedCallback(frame, bytes, changed) : m_callback(frame, bytes);
     m_resend = !accepted;
     return accepted;
 }

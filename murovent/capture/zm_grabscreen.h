@@ -48,9 +48,9 @@ public:
     const ZMScreenBackend* backend() const { return m_grab.get(); }
 
     // Hand-off of a picture that differs from the last one accepted only inside `changed`
-    // (frame pixels); same contract as m_callback otherwise. Set before start(); without it
-    // every picture goes to m_callback.
-    std::function<bool(const char* bytes, int count, const std::vector<QRect>& changed)> m_changedCallback;
+    // (frame pixels; null: anywhere); same contract as m_callback otherwise. Set before
+    // start(); without it every picture goes to m_callback.
+    std::function<bool(const char* bytes, int count, const std::vector<QRect>* changed)> m_changedCallback;
 
 protected:
     void run() override;

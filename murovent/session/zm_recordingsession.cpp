@@ -15,14 +15,15 @@ bool deliverVideo(const char* bytes, int count)
     return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
 }
 
-bool deliverChangedVideo(const char* bytes, int count, const std::vector<QRect>& changed)
+// Whole pictures go this way too: the library then bounds the memory its queue may take.
+bool deliverChangedVideo(const char* bytes, int count, const std::vector<QRect>* changed)
 {
     std::vector<ZMAV_Rect> rects;
-    rects.reserve(changed.size());
-    for (const QRect& r : changed)
-        rects.push_back({r.x(), r.y(), r.width(), r.height()});
+    if (changed)
+        for (const QRect& r : *changed)
+            rects.push_back({r.x(), r.y(), r.width(), r.height()});
     return ZMAV_EncodeVideoFrameChanged(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count,
-                                        rects.data(), int(rects.size()))
+                                        changed ? rects.data() : nullptr, changed ? int(rects.size()) : -1)
            != 0;
 }
 
