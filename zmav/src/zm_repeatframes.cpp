@@ -146,23 +146,28 @@ struct Nal {
     size_t end;
 };
 
+// Start codes are found from their 1 byte with memchr: compressed data holds few of them, so
+// a packet of a full-motion picture is crossed in large steps.
 std::vector<Nal> splitNals(const uint8_t* data, size_t size)
 {
     std::vector<Nal> nals;
-    size_t i = 0;
-    while (i + 3 <= size) {
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
-            if (!nals.empty()) {
-                size_t end = i;
-                while (end > nals.back().header && data[end - 1] == 0)
-                    --end;
-                nals.back().end = end;
-            }
-            nals.push_back({i + 3, size});
-            i += 3;
-        } else {
+    for (size_t i = 2; i < size;) {
+        const void* one = std::memchr(data + i, 1, size - i);
+        if (!one)
+            break;
+        i = size_t(static_cast<const uint8_t*>(one) - data);
+        if (data[i - 1] != 0 || data[i - 2] != 0) {
             ++i;
+            continue;
         }
+        if (!nals.empty()) {
+            size_t end = i - 2;
+            while (end > nals.back().header && data[end - 1] == 0)
+                --end;
+            nals.back().end = end;
+        }
+        nals.push_back({i + 1, size});
+        i += 3;
     }
     if (!nals.empty())
         while (nals.back().end > nals.back().header && data[nals.back().end - 1] == 0)
