@@ -416,28 +416,21 @@ bool waitForFile(const std::string& file)
 // Per state, the colours at the probe places of every picture showing it; pictures caught
 // between two states are counted apart.
 struct StatePictures {
+    explicit StatePictures(const std::string& file)
+    {
+        for (const mp4probe::DecodedPicture& picture : mp4probe::decodeVideoFrames(file)) {
+            ++total;
+            const int state = Scene::stateOf(picture);
+            std::vector<mp4probe::Bgra> colours;
+            for (const QPoint& p : Scene::probes())
+                colours.push_back(picture.pixel(p.x(), p.y()));
+            state < 0 ? void(++between) : byState[state].push_back(colours);
+        }
+    }
     std::map<int, std::vector<std::vector<mp4probe::Bgra>>> byState;
     int between = 0;
     int total = 0;
 };
-
-StatePictures sortByState(const std::string& file)
-{
-    StatePictures result;
-    for (const mp4probe::DecodedPicture& picture : mp4probe::decodeVideoFrames(file)) {
-        ++result.total;
-        const int state = Scene::stateOf(picture);
-        if (state < 0) {
-            ++result.between;
-            continue;
-        }
-        std::vector<mp4probe::Bgra> colours;
-        for (const QPoint& p : Scene::probes())
-            colours.push_back(picture.pixel(p.x(), p.y()));
-        result.byState[state].push_back(colours);
-    }
-    return result;
-}
 
 // The same scripted content recorded at once following changes and grabbing everything: every
 // picture of either shows each state's window, box, cursor and watermark at the same places
@@ -464,7 +457,7 @@ TEST_F(RecordTest, FollowingChangesMatchesGrabbingEverything)
     ASSERT_EQ(finish(changes, &messages), 0) << messages;
     ASSERT_EQ(finish(whole, &messages), 0) << messages;
 
-    const StatePictures followed = sortByState(path("changes.mp4")), grabbed = sortByState(path("whole.mp4"));
+    const StatePictures followed(path("changes.mp4")), grabbed(path("whole.mp4"));
     for (const StatePictures* recording : {&followed, &grabbed}) {
         EXPECT_GE(recording->total, 60);
         EXPECT_LE(recording->between * 5, recording->total) << "too many pictures between two states";
