@@ -11,6 +11,7 @@
 #
 #   bench/capture/run.sh [BUILD_DIR]     (default: build; needs murovent-record and capture_animate,
 #                                          i.e. a build with -DMUROVENT_BUILD_BENCH=ON)
+# BENCH_SECONDS sets the length of each recording, BENCH_RUNS the runs (CONTENT:WxH ...).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -94,7 +95,7 @@ printf "capture benchmark: %s s at %d fps, %s cores, load %s\n" "$seconds" "$fps
   "$(cut -d' ' -f1-3 /proc/loadavg)"
 printf "%-16s %-7s %9s %12s %20s %8s\n" content tool "CPU ms/frame" "/new picture" \
   "new pictures/slots" "peak MB"
-for run in idle:1920x1080 typing:1920x1080 desktop:1920x1080 motion:1920x1080 motion:3840x2160; do
+for run in ${BENCH_RUNS:-idle:1920x1080 typing:1920x1080 desktop:1920x1080 motion:1920x1080 motion:3840x2160}; do
   content=${run%%:*} size=${run#*:}
   label="$content ${size#*x}p"
   start_xvfb "$size"
