@@ -103,12 +103,13 @@ for run in ${BENCH_RUNS:-idle:1920x1080 typing:1920x1080 desktop:1920x1080 motio
   pids+=($!)
   sleep 1
   run_ours
-  o_cpu=$cpu o_rss=$rss
+  o_cpu=$cpu o_rss=$rss o_del=$delivered
   row "$label" ours
   run_ffmpeg
   row "$label" ffmpeg
-  awk -v c="$label" -v oc="$o_cpu" -v orss="$o_rss" -v fc="$cpu" -v fr="$rss" \
-    'BEGIN { printf "%-16s ratios ours/ffmpeg: CPU per frame %.2f, peak memory %.2f\n", c, oc / fc, orss / fr }'
+  awk -v c="$label" -v oc="$o_cpu" -v od="$o_del" -v orss="$o_rss" -v fc="$cpu" -v fd="$delivered" -v fr="$rss" \
+    'BEGIN { printf "%-16s ratios ours/ffmpeg: CPU per frame %.2f (per new picture %.2f), peak memory %.2f\n",
+                    c, oc / fc, (oc / od) / (fc / fd), orss / fr }'
   stop_last  # the animation
   stop_last  # the server
 done
