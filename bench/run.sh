@@ -2,8 +2,9 @@
 # Builds the benchmarks and prints all their figures in one run:
 #   encoder   per-picture cost of the encoder and of each colour conversion
 #   manager   CPU per frame, sustained frame rate and peak memory through the C interface
-#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (full motion, desktop),
-#             and the Wayland portal path against X11 on the same content
+#   capture   murovent-record against ffmpeg's x11grab on the same Xvfb (idle, typing, desktop,
+#             full motion at 1080p and 2160p), and the Wayland portal path against X11 on the
+#             same content
 #   audio     screen + system sound against ffmpeg's x11grab + pulse, and the A/V offsets
 #   longrun   an hour (BENCH_SECONDS) with system sound: memory, timeline, CPU per frame
 #   fuzz      libFuzzer over the theme file reader, the server replies and cache, and the

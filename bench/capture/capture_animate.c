@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-/* Screen content for the capture benchmark, drawn on the root window of $DISPLAY at 30 frames
- * a second until killed:
- *   motion   the whole screen scrolls a textured picture, so every pixel changes every frame
- *   desktop  a still textured picture with one small changing area (a clock-like box) */
+/* Screen content for the capture benchmark, drawn on the root window of $DISPLAY until killed,
+ * over a still textured picture:
+ *   motion   the whole screen scrolls the picture, so every pixel changes 30 times a second
+ *   desktop  one small area (a box like a clock with a seconds hand) changes 30 times a second
+ *   typing   a character-sized box appears after the last one 10 times a second, line by line
+ *   idle     a clock-sized box changes once a second, nothing else */
 #include <X11/Xlib.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,9 +32,21 @@ static void sleepUntil(struct timespec* due, long stepNs)
     clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, due, NULL);
 }
 
+/* One step of the typing content: the next "character" of a line of text. */
+static void type(Display* d, Window root, GC gc, long step, int w)
+{
+    const int perLine = (w - 200) / 11;
+    const int x = 100 + (int)(step % perLine) * 11, y = 100 + (int)(step / perLine % 40) * 22;
+    XSetForeground(d, gc, 0x101010);
+    XFillRectangle(d, root, gc, x, y, 9, 16);
+}
+
 int main(int argc, char** argv)
 {
-    const int motion = argc > 1 && strcmp(argv[1], "motion") == 0;
+    const char* content = argc > 1 ? argv[1] : "desktop";
+    const int motion = strcmp(content, "motion") == 0;
+    const int typing = strcmp(content, "typing") == 0;
+    const int idle = strcmp(content, "idle") == 0;
     Display* d = XOpenDisplay(NULL);
     if (!d) {
         fprintf(stderr, "capture_animate: cannot open display\n");
@@ -52,7 +66,10 @@ int main(int argc, char** argv)
     for (long frame = 0;; ++frame) {
         if (motion) {
             XCopyArea(d, picture, root, gc, (int)(frame * 13 % w), 0, w, h, 0, 0);
-        } else {
+        } else if (typing) {
+            if (frame % 3 == 0)
+                type(d, root, gc, frame / 3, w);
+        } else if (!idle || frame % 30 == 0) {
             XSetForeground(d, gc, (unsigned long)(frame * 2654435761u) & 0xffffff);
             XFillRectangle(d, root, gc, w - 220, h - 60, 200, 40);
         }

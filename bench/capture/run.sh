@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # Screen capture benchmark: murovent-record against ffmpeg's x11grab + libx264, both recording
-# the same 1920x1080 Xvfb for 20 s at 30 fps, once with full-motion content and once with a
-# mostly still desktop. Prints per run: CPU seconds per delivered frame, frames delivered vs
-# expected, peak memory, and the ratios ours/ffmpeg. Then the Wayland run (wayland.sh): the
-# portal path on a headless Wayland desktop against X11 on the same content.
+# the same Xvfb for 20 s at 30 fps, one after the other on each content:
+#   idle     a still desktop but for a clock-sized box changing once a second     (1920x1080)
+#   typing   a character-sized box appearing 10 times a second                  (1920x1080)
+#   desktop  a mostly still desktop, one small box changing 30 times a second    (1920x1080)
+#   motion   every pixel changing every frame                           (1920x1080, 3840x2160)
+# Prints per run: CPU milliseconds per frame of the file (user + system over the frames
+# expected) and per new picture, new pictures against frames expected, peak memory, and the
+# ratios ours/ffmpeg.
+# Then the Wayland run (wayland.sh): the portal path on a headless Wayland desktop against X11
+# on the same content.
 #
 #   bench/capture/run.sh [BUILD_DIR]     (default: build; needs murovent-record and capture_animate,
 #                                          i.e. a build with -DMUROVENT_BUILD_BENCH=ON)
+# BENCH_SECONDS sets the length of each recording, BENCH_RUNS the runs (CONTENT:WxH ...).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,13 +38,21 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-exec 3>"$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
-[ -s "$work/displayfd" ] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/displayfd")"
+# A fresh X server of the given size; its process id ends the list of pids.
+start_xvfb() {
+  rm -f "$work/displayfd"
+  exec 3>"$work/displayfd"
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+  pids+=($!)
+  exec 3>&-
+  for _ in $(seq 100); do [ -s "$work/displayfd" ] && break; sleep 0.05; done
+  [ -s "$work/displayfd" ] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$work/displayfd")"
+}
+
+stop_last() {
+  kill "${pids[-1]}" 2>/dev/null; wait "${pids[-1]}" 2>/dev/null; unset 'pids[-1]'
+}
 
 # time -v figures: CPU seconds (user + system) and peak RSS in MB.
 cpu_of() { awk -F': ' '/User time|System time/ {s += $2} END {printf "%.2f", s}' "$1"; }
@@ -62,7 +77,7 @@ run_ffmpeg() {
   local out="$work/ffmpeg.mp4"
   rm -f "$out"
   /usr/bin/time -v -o "$work/time.txt" ffmpeg -nostdin -y -loglevel error -stats \
-    -f x11grab -framerate $fps -video_size 1920x1080 -i "$DISPLAY" \
+    -f x11grab -framerate $fps -video_size "$size" -i "$DISPLAY" \
     -c:v libx264 -preset ultrafast -tune zerolatency -pix_fmt yuv420p -t "$seconds" "$out" \
     >"$work/ffmpeg.log" 2>&1
   cpu=$(cpu_of "$work/time.txt"); rss=$(rss_of "$work/time.txt")
@@ -74,26 +89,35 @@ run_ffmpeg() {
 
 row() {
   awk -v c="$1" -v t="$2" -v cpu="$cpu" -v d="$delivered" -v s="$slots" -v e="$expected" -v r="$rss" \
-    'BEGIN { printf "%-8s %-7s %12.2f %11s (%d) %10s\n", c, t, cpu * 1000 / d, d "/" s, e, r }'
+    'BEGIN { printf "%-16s %-7s %9.2f %12.2f %14s (%d) %8s\n", c, t, cpu * 1000 / e, cpu * 1000 / (d ? d : 1),
+                    d "/" s, e, r }'
 }
 
-printf "capture benchmark: %s s at %d fps, 1920x1080, %s\n" "$seconds" "$fps" "$(nproc) cores"
-printf "%-8s %-7s %12s %18s %10s\n" content tool "CPU ms/frame" "frames (expected)" "peak MB"
-for content in motion desktop; do
+printf "capture benchmark: %s s at %d fps, %s cores, load %s\n" "$seconds" "$fps" "$(nproc)" \
+  "$(cut -d' ' -f1-3 /proc/loadavg)"
+printf "%-16s %-7s %9s %12s %20s %8s\n" content tool "CPU ms/frame" "/new picture" \
+  "new pictures/slots" "peak MB"
+for run in ${BENCH_RUNS:-idle:1920x1080 typing:1920x1080 desktop:1920x1080 motion:1920x1080 motion:3840x2160}; do
+  content=${run%%:*} size=${run#*:}
+  label="$content ${size#*x}p"
+  start_xvfb "$size"
   "$animate" "$content" &
   pids+=($!)
   sleep 1
   run_ours
   o_cpu=$cpu o_rss=$rss o_del=$delivered
-  row "$content" ours
+  row "$label" ours
   run_ffmpeg
-  row "$content" ffmpeg
-  awk -v c="$content" -v oc="$o_cpu" -v od="$o_del" -v orss="$o_rss" -v fc="$cpu" -v fd="$delivered" \
-    -v fr="$rss" 'BEGIN { printf "%-8s ratios ours/ffmpeg: CPU per frame %.2f, peak memory %.2f\n",
-                                  c, (oc / od) / (fc / fd), orss / fr }'
-  kill "${pids[-1]}"; wait "${pids[-1]}" 2>/dev/null; unset 'pids[-1]'
+  row "$label" ffmpeg
+  awk -v c="$label" -v oc="$o_cpu" -v od="$o_del" -v orss="$o_rss" -v fc="$cpu" -v fd="$delivered" -v fr="$rss" \
+    'BEGIN { printf "%-16s ratios ours/ffmpeg: CPU per frame %.2f (per new picture %.2f), peak memory %.2f\n",
+                    c, oc / fc, (oc / od) / (fc / fd), orss / fr }'
+  stop_last  # the animation
+  stop_last  # the server
 done
-echo "frames: pictures taken from the screen / frame slots in the file (the rest repeat a picture)"
+echo "CPU ms/frame: user + system CPU over the frames expected; /new picture: over the pictures"
+echo "taken from the screen (the other slots repeat a picture). Ours follows the screen's changes;"
+echo "murovent-record --no-damage grabs everything, like ffmpeg."
 
 # The portal path on a headless Wayland desktop against X11, at 1280x720.
 echo

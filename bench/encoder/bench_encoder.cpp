@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Pictures per second through ZM_AVEncoder::writeVideoFrame (copy, colour conversion, x264
-// "ultrafast"/"zerolatency", MP4 write) on two kinds of content, and the conversion step alone
+// "ultrafast"/"zerolatency", MP4 write) on two kinds of content, what a slot repeating the
+// picture before it costs (encoded again, or as a repeat frame), and the conversion step alone
 // with swscale, libyuv and, for reference, a plain copy of the same bytes.
 #include <zmav/zm_avencoder.h>
 
@@ -111,6 +112,55 @@ void writeVideoFrame(benchmark::State& state, bool motion)
     rmdir(dir);
 }
 
+// A slot that repeats the picture before it: encoded again by x264 (what an unchanged picture
+// costs the encoder), or stored as a repeat frame. CPU time is the whole process's, x264's
+// threads included.
+void repeatPicture(benchmark::State& state, bool encodeAgain)
+{
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const auto pics = desktopPictures(w, h);
+    char dir[] = "/tmp/zmav_bench_XXXXXX";
+    if (!mkdtemp(dir)) {
+        state.SkipWithError("no temporary folder");
+        return;
+    }
+    const std::string file = std::string(dir) + "/bench.mp4";
+    ZM_MovieInfo info;
+    info.FrameFormat = FRAME_BGRA;
+    info.width = w;
+    info.height = h;
+    info.frameRate = 30;
+    info.gopSize = 1 << 30; // no key frames in between: only the repeats are measured
+    info.has_audio_video = ZM_VIDEO;
+    std::snprintf(info.save_path, sizeof info.save_path, "%s", file.c_str());
+    {
+        ZM::ZM_AVEncoder enc(ZM_VIDEO);
+        try {
+            enc.init(&info);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return;
+        }
+        std::vector<unsigned char> yuv(size_t(enc.yuvPictureBytes()));
+        enc.toYuv(pics[0].data(), int(pics[0].size()), yuv.data());
+        // The encoder settles on the picture first, as it would after a change.
+        for (int i = 0; i < 8; ++i)
+            enc.writeYuvFrame(yuv.data());
+        for (auto _ : state) {
+            if (encodeAgain)
+                enc.writeYuvFrame(yuv.data());
+            else
+                enc.repeatYuvFrame(yuv.data());
+        }
+        state.SetItemsProcessed(state.iterations());
+    }
+    std::remove(file.c_str());
+    rmdir(dir);
+}
+
+void BM_Repeat_EncodedAgain(benchmark::State& state) { repeatPicture(state, true); }
+void BM_Repeat_RepeatFrame(benchmark::State& state) { repeatPicture(state, false); }
+
 void BM_WriteVideoFrame_Desktop(benchmark::State& state) { writeVideoFrame(state, false); }
 void BM_WriteVideoFrame_Motion(benchmark::State& state) { writeVideoFrame(state, true); }
 
@@ -189,6 +239,8 @@ struct Quiet {
 
 BENCHMARK(BM_WriteVideoFrame_Desktop)->Apply(sizes)->UseRealTime();
 BENCHMARK(BM_WriteVideoFrame_Motion)->Apply(sizes)->UseRealTime();
+BENCHMARK(BM_Repeat_EncodedAgain)->Apply(sizes)->MeasureProcessCPUTime();
+BENCHMARK(BM_Repeat_RepeatFrame)->Apply(sizes)->MeasureProcessCPUTime();
 BENCHMARK(BM_Convert_SwscaleFastBilinear)->Apply(sizes);
 BENCHMARK(BM_Convert_SwscaleAccurate)->Apply(sizes);
 BENCHMARK(BM_Convert_LibyuvARGBToI420)->Apply(sizes);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRegion>
 
 #include <memory>
 
@@ -19,6 +20,9 @@ public:
     // frame: width x height pixels of 4 bytes (B, G, R, X), stride width x 4. A mark larger
     // than the frame in either direction is not drawn; one partly outside is clipped.
     void apply(unsigned char* frame, int width, int height);
+    // apply() inside clip only: where the frame was just refreshed, while elsewhere it still
+    // carries the mark (blending it there again would darken it).
+    void apply(unsigned char* frame, int width, int height, const QRegion& clip);
 
 private:
     std::unique_ptr<QImage> m_mark;

@@ -2,6 +2,8 @@
 #include "grab_x11.h"
 
 #include "zm_areatracker.h"
+#include "zm_capturelog.h"
+#include "zm_damagetracker.h"
 #include "zm_x11target.h"
 
 #include <X11/Xlib.h>
@@ -72,6 +74,59 @@ inline unsigned char over(unsigned long source, unsigned char destination, unsig
     return static_cast<unsigned char>((source & 0xff) + (destination * (255 - alpha) + 127) / 255);
 }
 
+// Following changes, the whole area is grabbed this often anyway: some ways of changing the
+// screen (a client writing straight into a frame buffer, a driver's overlay) raise no damage.
+constexpr auto kWholeEvery = std::chrono::seconds(2);
+// Rows grabbed between two changed bands rather than a request more.
+constexpr int kBandGap = 16;
+// Beyond this share of the area, or this many parts, one request for all of it is cheaper.
+constexpr int kMostPercent = 50;
+constexpr size_t kMostParts = 32;
+
+// The image's top-left corner sits at the pointer position minus the hot spot, so the
+// tip of an arrow lands exactly where the pointer is. In frame pixels of an area at x, y.
+QRect cursorArea(const XFixesCursorImage& cursor, int x, int y)
+{
+    return QRect(cursor.x - cursor.xhot - x, cursor.y - cursor.yhot - y, cursor.width, cursor.height);
+}
+
+void blendCursor(const XFixesCursorImage& cursor, const QRect& area, unsigned char* frame, int width, int height)
+{
+    const int left = area.x(), top = area.y(), w = area.width();
+    const int x0 = std::max(0, -left), x1 = std::min(w, width - left);
+    const int y0 = std::max(0, -top), y1 = std::min(area.height(), height - top);
+    for (int y = y0; y < y1; ++y) {
+        const unsigned long* source = cursor.pixels + size_t(y) * w;
+        unsigned char* target = frame + (size_t(top + y) * width + left) * 4;
+        for (int x = x0; x < x1; ++x) {
+            const unsigned long pixel = source[x];
+            const unsigned alpha = (pixel >> 24) & 0xff;
+            if (!alpha)
+                continue;
+            unsigned char* p = target + x * 4;
+            p[0] = over(pixel, p[0], alpha);
+            p[1] = over(pixel >> 8, p[1], alpha);
+            p[2] = over(pixel >> 16, p[2], alpha);
+        }
+    }
+}
+
+long long pixelsIn(const std::vector<QRect>& parts)
+{
+    long long pixels = 0;
+    for (const QRect& part : parts)
+        pixels += static_cast<long long>(part.width()) * part.height();
+    return pixels;
+}
+
+bool touches(const std::vector<QRect>& parts, const QRect& area)
+{
+    for (const QRect& part : parts)
+        if (part.intersects(area))
+            return true;
+    return false;
+}
+
 } // namespace
 
 struct Grab_X11::Shm {
@@ -125,6 +180,9 @@ void Grab_X11::closeDisplay()
 {
     if (!m_display)
         return;
+    if (m_damage && m_lost)
+        m_damage->release();
+    m_damage.reset();
     detachShm();
     XCloseDisplay(m_display);
     unregisterDisplay(m_display);
@@ -187,6 +245,11 @@ std::unique_ptr<ZMScreenBackend> Grab_X11::open(const ZMScreenRequest& request, 
         return nullptr;
     }
     grab->setTracker(std::move(target.tracker));
+    if (request.trackChanges && !grab->followChanges())
+        qCInfo(lcCapture) << "x11: the server cannot tell what changed (no DAMAGE):"
+                          << "grabbing the whole area every frame";
+    else
+        qCInfo(lcCapture) << "x11: grabbing" << (request.trackChanges ? "only what changed" : "the whole area every frame");
     return grab;
 }
 
@@ -291,23 +354,192 @@ void Grab_X11::detachShm()
 
 unsigned char* Grab_X11::grab()
 {
-    if (!m_valid)
-        return nullptr;
+    return m_valid && follow() ? grabWhole() : nullptr;
+}
+
+// The area's place for this grab; false, with the screen lost, when what it follows went away.
+bool Grab_X11::follow()
+{
     QString lostWhat;
-    const bool ok = followArea(&lostWhat) && (m_shmImage ? grabShm() : grabPlain());
+    if (followArea(&lostWhat))
+        return true;
+    loseScreen(lostWhat);
+    return false;
+}
+
+unsigned char* Grab_X11::grabWhole()
+{
+    const bool ok = m_shmImage ? grabShm() : grabPlain();
     // A failed request means the screen no longer holds the area (the connection broke or
     // the screen shrank): there is nothing left to record.
     if (!ok || m_lost) {
-        setError(lostWhat.isEmpty() || m_lost ? QStringLiteral("the X display went away (or shrank below the area)")
-                                              : lostWhat);
-        m_lost = true;
-        m_valid = false;
-        closeDisplay();
+        loseScreen();
         return nullptr;
     }
     if (m_grabCursor && m_hasXFixes)
         drawCursor();
+    m_partial = false;
+    m_wholeDue = false;
+    m_wholeAt = std::chrono::steady_clock::now();
     return m_frame;
+}
+
+void Grab_X11::loseScreen(const QString& why)
+{
+    setError(why.isEmpty() ? QStringLiteral("the X display went away (or shrank below the area)") : why);
+    m_lost = true;
+    m_valid = false;
+    closeDisplay();
+}
+
+bool Grab_X11::followChanges()
+{
+    if (!m_valid)
+        return false;
+    if (!m_damage)
+        m_damage = std::make_unique<ZMDamageTracker>(m_display, m_root);
+    if (!m_damage->isActive())
+        m_damage.reset();
+    return m_damage != nullptr;
+}
+
+ZMScreenBackend::Next Grab_X11::next()
+{
+    if (!m_valid)
+        return Next::Lost;
+    // Where the tracker moved the area, all of it is new.
+    const QPoint before(m_x, m_y);
+    if (!follow())
+        return Next::Lost;
+    if (m_damage && !wholeGrabDue() && QPoint(m_x, m_y) == before)
+        return grabChanges();
+    // What was drawn so far is in the whole picture; only what comes after it is news.
+    if (m_damage)
+        m_damage->take(QRect(m_x, m_y, m_width, m_height));
+    return grabWhole() ? Next::Picture : Next::Lost;
+}
+
+bool Grab_X11::wholeGrabDue() const
+{
+    return m_wholeDue || std::chrono::steady_clock::now() - m_wholeAt >= kWholeEvery;
+}
+
+// Only the parts the server reports drawn are grabbed again, then the cursor where it moved
+// or where its place was grabbed again. What changed most of the area is grabbed whole.
+ZMScreenBackend::Next Grab_X11::grabChanges()
+{
+    if (!m_valid)
+        return Next::Lost;
+    std::vector<QRect> parts = grabbable(m_damage->take(QRect(m_x, m_y, m_width, m_height)));
+    if (m_lost) {
+        loseScreen();
+        return Next::Lost;
+    }
+    if (parts.size() > kMostParts
+        || pixelsIn(parts) * 100 > static_cast<long long>(m_width) * m_height * kMostPercent)
+        return grabWhole() ? Next::Picture : Next::Lost;
+    if (!grabParts(parts) || (m_grabCursor && m_hasXFixes && !refreshCursor(&parts)) || m_lost) {
+        loseScreen();
+        return Next::Lost;
+    }
+    if (parts.empty())
+        return Next::NothingNew;
+    m_changed = std::move(parts);
+    m_partial = true;
+    return Next::Picture;
+}
+
+// With shared memory a request fills rows of the segment back to back, so only whole rows
+// land in their place: the parts become bands of full rows (close ones joined). Without it
+// every part is fetched on its own.
+std::vector<QRect> Grab_X11::grabbable(const std::vector<QRect>& parts) const
+{
+    const QRect frame(0, 0, m_width, m_height);
+    std::vector<QRect> clipped;
+    for (const QRect& part : parts)
+        if (!(part & frame).isEmpty())
+            clipped.push_back(part & frame);
+    if (!m_shmImage)
+        return clipped;
+    std::sort(clipped.begin(), clipped.end(), [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
+    std::vector<QRect> bands;
+    for (const QRect& part : clipped) {
+        if (!bands.empty() && part.top() <= bands.back().bottom() + kBandGap)
+            bands.back().setBottom(std::max(bands.back().bottom(), part.bottom()));
+        else
+            bands.push_back(QRect(0, part.top(), m_width, part.height()));
+    }
+    return bands;
+}
+
+bool Grab_X11::grabParts(const std::vector<QRect>& parts)
+{
+    for (const QRect& part : parts)
+        if (!(m_shmImage ? grabShmRows(part.top(), part.height()) : grabPlainPart(part)))
+            return false;
+    return true;
+}
+
+// The image is pointed at the band's rows of the segment for the one request: the server
+// writes at the image's offset into the segment.
+bool Grab_X11::grabShmRows(int y, int height)
+{
+    char* const data = m_shmImage->data;
+    const int fullHeight = m_shmImage->height;
+    m_shmImage->data = data + size_t(y) * m_shmImage->bytes_per_line;
+    m_shmImage->height = height;
+    t_lastError = Success;
+    const bool ok = XShmGetImage(m_display, m_root, m_shmImage, m_x, m_y + y, AllPlanes) && t_lastError == Success;
+    m_shmImage->data = data;
+    m_shmImage->height = fullHeight;
+    if (ok && m_frame != reinterpret_cast<unsigned char*>(data))
+        for (int row = y; row < y + height; ++row)
+            std::memcpy(m_frame + size_t(row) * m_width * 4, data + size_t(row) * m_shmImage->bytes_per_line,
+                        size_t(m_width) * 4);
+    return ok;
+}
+
+bool Grab_X11::grabPlainPart(const QRect& part)
+{
+    t_lastError = Success;
+    XImage* image = XGetImage(m_display, m_root, m_x + part.x(), m_y + part.y(), unsigned(part.width()),
+                              unsigned(part.height()), AllPlanes, ZPixmap);
+    if (!image)
+        return false;
+    const bool ok = image->bits_per_pixel == 32;
+    for (int row = 0; ok && row < part.height(); ++row)
+        std::memcpy(m_frame + (size_t(part.y() + row) * m_width + part.x()) * 4,
+                    image->data + size_t(row) * image->bytes_per_line, size_t(part.width()) * 4);
+    XDestroyImage(image);
+    return ok;
+}
+
+// The cursor is drawn again when it moved or changed, or when part of it was just grabbed
+// over: then its old and new places are grabbed clean first, so no trace of it stays.
+bool Grab_X11::refreshCursor(std::vector<QRect>* changed)
+{
+    XFixesCursorImage* cursor = XFixesGetCursorImage(m_display);
+    if (!cursor)
+        return true;
+    const QRect area = cursorArea(*cursor, m_x, m_y);
+    const bool moved = !m_cursorShown || area != m_cursorArea || cursor->cursor_serial != m_cursorSerial;
+    bool ok = true;
+    if (moved || touches(*changed, m_cursorArea)) {
+        std::vector<QRect> places{area};
+        if (m_cursorShown)
+            places.push_back(m_cursorArea);
+        const std::vector<QRect> again = grabbable(places);
+        ok = grabParts(again);
+        if (ok) {
+            blendCursor(*cursor, area, m_frame, m_width, m_height);
+            m_cursorShown = true;
+            m_cursorArea = area;
+            m_cursorSerial = cursor->cursor_serial;
+            changed->insert(changed->end(), again.begin(), again.end());
+        }
+    }
+    XFree(cursor);
+    return ok;
 }
 
 bool Grab_X11::grabShm()
@@ -344,31 +576,15 @@ void Grab_X11::copyRows(const _XImage* image)
         std::memcpy(m_frame + y * row, image->data + size_t(y) * image->bytes_per_line, row);
 }
 
-// The image's top-left corner sits at the pointer position minus the hot spot, so the
-// tip of an arrow lands exactly where the pointer is.
+// Draws the pointer into the frame, and notes where, so that a later picture can take it out.
 void Grab_X11::drawCursor()
 {
     XFixesCursorImage* cursor = XFixesGetCursorImage(m_display);
+    m_cursorShown = cursor != nullptr;
     if (!cursor)
         return;
-    const int left = cursor->x - cursor->xhot - m_x;
-    const int top = cursor->y - cursor->yhot - m_y;
-    const int w = cursor->width, h = cursor->height;
-    const int x0 = std::max(0, -left), x1 = std::min(w, m_width - left);
-    const int y0 = std::max(0, -top), y1 = std::min(h, m_height - top);
-    for (int y = y0; y < y1; ++y) {
-        const unsigned long* source = cursor->pixels + size_t(y) * w;
-        unsigned char* target = m_frame + (size_t(top + y) * m_width + left) * 4;
-        for (int x = x0; x < x1; ++x) {
-            const unsigned long pixel = source[x];
-            const unsigned alpha = (pixel >> 24) & 0xff;
-            if (!alpha)
-                continue;
-            unsigned char* p = target + x * 4;
-            p[0] = over(pixel, p[0], alpha);
-            p[1] = over(pixel >> 8, p[1], alpha);
-            p[2] = over(pixel >> 16, p[2], alpha);
-        }
-    }
+    m_cursorArea = cursorArea(*cursor, m_x, m_y);
+    m_cursorSerial = cursor->cursor_serial;
+    blendCursor(*cursor, m_cursorArea, m_frame, m_width, m_height);
     XFree(cursor);
 }

@@ -4,6 +4,7 @@
 #include "_image_filter.h"
 
 #include <QElapsedTimer>
+#include <QRegion>
 
 #include <algorithm>
 
@@ -114,15 +115,40 @@ bool ZMGrabScreen::deliver()
         m_lost = true;
         return true;
     case ZMScreenBackend::Next::NothingNew:
-        return m_callback(nullptr, 0);
+        return m_resend ? handOver(nullptr) : m_callback(nullptr, 0);
     case ZMScreenBackend::Next::Picture:
         break;
     }
+    const std::vector<QRect>* changed = m_grab->changed();
+    stamp(changed);
+    return handOver(m_resend ? nullptr : changed);
+}
+
+// The marks go only where the frame was rewritten: everywhere else they are still there.
+void ZMGrabScreen::stamp(const std::vector<QRect>* changed)
+{
+    if (m_filters.empty())
+        return;
     const QSize size = m_grab->size();
-    unsigned char* frame = m_grab->frame();
+    QRegion clip(QRect(QPoint(0, 0), size));
+    if (changed) {
+        clip = QRegion();
+        for (const QRect& part : *changed)
+            clip += part;
+    }
     for (const auto& filter : m_filters)
-        filter->apply(frame, size.width(), size.height());
-    return m_callback(reinterpret_cast<const char*>(frame), size.width() * size.height() * 4);
+        filter->apply(m_grab->frame(), size.width(), size.height(), clip);
+}
+
+// changed null: the whole frame is news to the receiver.
+bool ZMGrabScreen::handOver(const std::vector<QRect>* changed)
+{
+    const QSize size = m_grab->size();
+    const char* frame = reinterpret_cast<const char*>(m_grab->frame());
+    const int bytes = size.width() * size.height() * 4;
+    const bool accepted = m_changedCallback ? m_changedCallback(frame, bytes, changed) : m_callback(frame, bytes);
+    m_resend = !accepted;
+    return accepted;
 }
 
 bool ZMGrabScreen::waitUntilDue(const QElapsedTimer& clock, qint64 dueNs)

@@ -4,9 +4,11 @@
 #include "zm_grabbase.h"
 #include "zm_screenbackend.h"
 
+#include <QRect>
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,7 +19,9 @@ class QImage;
 // One recording's screen source: its thread asks the screen back-end for the next picture
 // about m_fps times a second, lets the watermark filters paint into a new one and hands it to
 // the delivery callback; a slot in which the screen did not change is handed on as a null
-// picture, which the library fills by repeating the previous one.
+// picture, which the library fills by repeating the previous one. When the back-end rewrote
+// only parts of its frame, only those get the marks again, and m_changedCallback (when set)
+// is told which parts they were.
 //
 // Set up, started, paused, resumed and stopped on the controlling thread.
 class ZMGrabScreen : public QThread, public ZMGrabBase
@@ -44,11 +48,18 @@ public:
     QString lostReason() const;
     const ZMScreenBackend* backend() const { return m_grab.get(); }
 
+    // Hand-off of a picture that differs from the last one accepted only inside `changed`
+    // (frame pixels; null: anywhere); same contract as m_callback otherwise. Set before
+    // start(); without it every picture goes to m_callback.
+    std::function<bool(const char* bytes, int count, const std::vector<QRect>* changed)> m_changedCallback;
+
 protected:
     void run() override;
 
 private:
     bool deliver();
+    void stamp(const std::vector<QRect>* changed);
+    bool handOver(const std::vector<QRect>* changed);
     bool waitUntilDue(const QElapsedTimer& clock, qint64 dueNs);
     bool sleepUnlessStopped(int ms);
 
@@ -58,4 +69,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_pause{false};
     std::atomic<bool> m_lost{false};
+    // The receiver refused the last picture: it lacks changes the frame already holds, so the
+    // next hand-off is the whole frame, even in a slot where nothing new came (grab thread).
+    bool m_resend = false;
 };

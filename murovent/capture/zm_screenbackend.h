@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
 
 // What a screen back-end is asked to record: a plain value, filled by the front end.
 struct ZMScreenRequest
@@ -24,15 +25,17 @@ struct ZMScreenRequest
     bool pickWindow = false;   // the user chooses the window when the back-end opens (X11: a
                                // click on it; the desktop portal: its own window source)
     bool followCursor = false; // the area keeps its size and follows the pointer on the screen
+    bool trackChanges = true; // grab only what the screen reports changed, where it can
 };
 
 // A source of screen pictures behind one small table of operations, so that the recording
 // does not care where pictures come from (X11 shared memory, a desktop portal stream, ...).
 //
 // Each next() refreshes one persistent frame of size() pixels in format() (4 bytes per pixel,
-// rows top-down, stride width x 4). The frame is writable: watermarks are painted into it in
-// place. A back-end is created and started on the controlling thread; next() and frame() are
-// then called by one grab thread at a time; stop() comes after that thread has ended.
+// rows top-down, stride width x 4), wholly or, where changed() says so, in parts. The frame is
+// writable: watermarks are painted into it in place, over the parts a picture rewrote. A
+// back-end is created and started on the controlling thread; next() and frame() are then
+// called by one grab thread at a time; stop() comes after that thread has ended.
 class ZMScreenBackend
 {
 public:
@@ -72,6 +75,9 @@ public:
     // Grab thread.
     virtual Next next() = 0;
     virtual unsigned char* frame() = 0;
+    // The parts of frame() (frame pixels) that the last Picture rewrote; the rest holds what
+    // it held before, watermarks included. Null: the whole frame.
+    virtual const std::vector<QRect>* changed() const { return nullptr; }
 
     // Why creating or starting failed, or why the source was lost.
     QString error() const { return m_error; }

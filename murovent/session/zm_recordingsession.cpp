@@ -20,6 +20,18 @@ bool deliverVideo(const char* bytes, int count)
     return ZMAV_EncodeVideoFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
 }
 
+// Whole pictures go this way too: the library then bounds the memory its queue may take.
+bool deliverChangedVideo(const char* bytes, int count, const std::vector<QRect>* changed)
+{
+    std::vector<ZMAV_Rect> rects;
+    if (changed)
+        for (const QRect& r : *changed)
+            rects.push_back({r.x(), r.y(), r.width(), r.height()});
+    return ZMAV_EncodeVideoFrameChanged(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count,
+                                        changed ? rects.data() : nullptr, changed ? int(rects.size()) : -1)
+           != 0;
+}
+
 bool deliverAudio(const char* bytes, int count)
 {
     return ZMAV_EncodeAudioFrame(nullptr, nullptr, reinterpret_cast<const unsigned char*>(bytes), count) != 0;
@@ -164,6 +176,7 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     request.window = m_settings.window;
     request.pickWindow = m_settings.pickWindow;
     request.followCursor = m_settings.followCursor;
+    request.trackChanges = m_settings.trackChanges;
     auto backend = ZMScreenBackend::create(m_settings.screenBackend, request, error);
     if (!backend)
         return false;
@@ -176,6 +189,7 @@ bool ZMRecordingSession::prepareScreen(QString* error)
     m_info.width = size.width();
     m_info.height = size.height();
     m_screen->m_callback = deliverVideo;
+    m_screen->m_changedCallback = deliverChangedVideo;
     for (ZMRecordingSettings::Mark& mark : m_settings.marks)
         m_screen->addFilter(&mark.picture, mark.position.x(), mark.position.y());
     return true;

@@ -37,6 +37,7 @@ struct ZMRecordingSettings
     bool followCursor = false;
     int fps = 10;
     bool cursor = false;
+    bool trackChanges = true;             // grab only what the screen reports changed, where it can
     std::vector<Mark> marks;              // painted in this order, later ones on top
     // Sound.
     Sound sound = Sound::Microphone;

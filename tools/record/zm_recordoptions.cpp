@@ -182,6 +182,10 @@ const std::vector<ZMRecordOptions::Option>& ZMRecordOptions::options()
          setDuration},
         {"--cursor", nullptr, "draw the mouse cursor into the pictures",
          [](ZMRecordOptions& o, const QString&) { return o.cursor = true; }},
+        {"--no-damage", nullptr, "grab the whole screen every frame instead of only what the X\n"
+                                 "server reports changed (its DAMAGE extension); for comparison,\n"
+                                 "and what servers without DAMAGE get anyway",
+         [](ZMRecordOptions& o, const QString&) { o.trackChanges = false; return true; }},
         {"--watermark", "PNG@X,Y", "stamp the picture PNG with its top-left corner at X,Y of the\n"
                                    "recorded area; may be given more than once, later marks are\n"
                                    "drawn over earlier ones", addMark},

@@ -31,6 +31,7 @@ struct ZMRecordOptions
     int fps = 10;
     double duration = 0;   // seconds; 0: until interrupted
     bool cursor = false;
+    bool trackChanges = true;
     bool overwrite = false;
     std::vector<Mark> marks;
     QString output;        // for messages; not every name is valid UTF-8

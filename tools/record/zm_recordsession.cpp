@@ -112,6 +112,7 @@ bool ZMRecordSession::prepare(QString* error)
         std::fprintf(stderr, "murovent-record: click the window to record (another button cancels)\n");
     settings.fps = m_options.fps;
     settings.cursor = m_options.cursor;
+    settings.trackChanges = m_options.trackChanges;
     settings.sound = soundOf(m_options.audio);
     settings.sampleRate = m_options.rate;
     settings.channels = 2;

@@ -11,6 +11,7 @@
 #include "zm_log.h"
 #include "zm_mp4finisher.h"
 #include "zm_pictureconverter.h"
+#include "zm_repeatframes.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -208,11 +209,6 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
     const int srcFormat = getFrameFormat(info);
     initDestination(m_width, m_height, AV_PIX_FMT_YUV420P);
     m_srcBytes = av_image_get_buffer_size(AVPixelFormat(srcFormat), m_width, m_height, 1);
-    // Repeats of a slot before the first picture show black rather than stale memory.
-    const ptrdiff_t linesizes[4] = {m_dstFrame->linesize[0], m_dstFrame->linesize[1],
-                                    m_dstFrame->linesize[2], 0};
-    av_image_fill_black(m_dstFrame->data, linesizes, AV_PIX_FMT_YUV420P, AVCOL_RANGE_MPEG, m_width,
-                        m_height);
     m_converter = new ZM_PictureConverter(srcFormat, m_width, m_height);
 
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
@@ -250,6 +246,8 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
     openCodec(c, "@ avcodec_open2(...) error ! (video)");
     if (avcodec_parameters_from_context(m_videoStream->codecpar, c) < 0)
         fail("@ avcodec_parameters_from_context(...) error ! (video)");
+    m_repeats = std::make_unique<ZM_RepeatFrames>(c->extradata, c->extradata_size);
+    m_gopSize = c->gop_size;
 }
 
 void ZM_AVEncoder::openAudio(const ZM_MovieInfo& info)
@@ -323,9 +321,10 @@ void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
         if (av_frame_make_writable(m_dstFrame) < 0)
             return;
         m_converter->convert(data, m_dstFrame->data, m_dstFrame->linesize);
+        m_keptLatest = true;
         encodeVideo(m_dstFrame);
     } else if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30) {
-        encodeVideo(m_dstFrame);
+        repeatLatest();
     }
     // An empty slot only moves the clock on: the next picture gets a later time stamp and
     // players keep showing the previous one meanwhile.
@@ -346,19 +345,86 @@ void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv)
 {
     if (!m_videoCodec || !m_headerWritten || !yuv)
         return;
-    // Only within the first frameRate + 30 slots can a later slot repeat this picture; only
-    // then does the encoder need a copy of its own.
-    if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30)
+    // Only within the first frameRate + 30 slots can a later slot repeat this picture, and
+    // only a stream without repeat frames needs a copy of its own to encode again.
+    if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30 && !m_repeats->usable())
         encodeCopy(yuv);
     else
         encodeLent(yuv);
     m_frameSlots.fetch_add(1);
 }
 
+void ZM_AVEncoder::repeatYuvFrame(const unsigned char* yuv)
+{
+    if (!m_videoCodec || !m_headerWritten || !yuv)
+        return;
+    if (keyFrameDue() || !writeRepeat())
+        encodeLent(yuv);
+    m_frameSlots.fetch_add(1);
+}
+
+// A slot without a picture in the first frameRate + 30: a repeat frame, or else the kept
+// copy encoded again; before the first picture that is black rather than stale memory.
+void ZM_AVEncoder::repeatLatest()
+{
+    if (writeRepeat())
+        return;
+    if (!m_anyPicture && !m_keptLatest)
+        paintBlack();
+    if (m_keptLatest)
+        encodeVideo(m_dstFrame);
+}
+
+void ZM_AVEncoder::paintBlack()
+{
+    if (av_frame_make_writable(m_dstFrame) < 0)
+        return;
+    const ptrdiff_t linesizes[4] = {m_dstFrame->linesize[0], m_dstFrame->linesize[1],
+                                    m_dstFrame->linesize[2], 0};
+    av_image_fill_black(m_dstFrame->data, linesizes, AV_PIX_FMT_YUV420P, AVCOL_RANGE_MPEG, m_width,
+                        m_height);
+    m_keptLatest = true;
+}
+
+// Only when the encoder has handed back every picture it was given can a frame be put after
+// the latest one; the encoder's later frames are then renumbered to follow it.
+bool ZM_AVEncoder::writeRepeat()
+{
+    if (m_videoInFlight != 0 || !m_repeats->usable())
+        return false;
+    std::vector<uint8_t> bytes;
+    bytes.reserve(64);
+    if (av_new_packet(m_packet, 64) < 0 || !m_repeats->makeRepeat(&bytes)) {
+        av_packet_unref(m_packet);
+        return false;
+    }
+    if (bytes.size() > 64 && av_grow_packet(m_packet, int(bytes.size()) - 64) < 0) {
+        // The numbering already counts this frame: the stream needs it.
+        logLine(LogError, "@ a repeat frame could not be stored (out of memory)");
+        av_packet_unref(m_packet);
+        return true;
+    }
+    av_shrink_packet(m_packet, int(bytes.size()));
+    std::memcpy(m_packet->data, bytes.data(), bytes.size());
+    m_packet->pts = m_packet->dts = m_frameSlots.load();
+    writePacket(m_videoStream, m_videoCodec, m_packet);
+    m_videoPackets.fetch_add(1);
+    m_repeatFrames.fetch_add(1);
+    return true;
+}
+
+// Repeat frames do not reach the encoder, which would space its key frames by its own frames
+// only: a still screen would go minutes without a point to seek to.
+bool ZM_AVEncoder::keyFrameDue() const
+{
+    return m_gopSize > 0 && int64_t(m_frameSlots.load()) - m_keySlot >= m_gopSize;
+}
+
 void ZM_AVEncoder::encodeCopy(const unsigned char* yuv)
 {
     if (av_frame_make_writable(m_dstFrame) < 0)
         return;
+    m_keptLatest = true;
     const uint8_t* planes[4] = {};
     int strides[4] = {};
     av_image_fill_arrays(const_cast<uint8_t**>(planes), strides, yuv, AV_PIX_FMT_YUV420P, m_width,
@@ -385,6 +451,7 @@ void ZM_AVEncoder::encodeLent(const unsigned char* yuv)
     frame->format = AV_PIX_FMT_YUV420P;
     frame->width = m_width;
     frame->height = m_height;
+    m_keptLatest = false;
     frame->buf[0] = av_buffer_create(const_cast<uint8_t*>(yuv), size_t(yuvPictureBytes()),
                                      keepCallersMemory, nullptr, AV_BUFFER_FLAG_READONLY);
     if (frame->buf[0]
@@ -398,16 +465,30 @@ void ZM_AVEncoder::encodeLent(const unsigned char* yuv)
 bool ZM_AVEncoder::encodeVideo(AVFrame* picture)
 {
     picture->pts = m_frameSlots.load();
-    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    picture->pict_type = keyFrameDue() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     if (avcodec_send_frame(m_videoCodec, picture) < 0)
         return false;
+    ++m_videoInFlight;
+    m_anyPicture = true;
     bool wrote = false;
     while (avcodec_receive_packet(m_videoCodec, m_packet) == 0) {
+        followVideoPacket();
         writePacket(m_videoStream, m_videoCodec, m_packet);
         m_videoPackets.fetch_add(1);
         wrote = true;
     }
     return wrote;
+}
+
+// Every packet of the encoder goes through here before it is written: key frames restart the
+// spacing, and frames after repeats take the numbers that follow them.
+void ZM_AVEncoder::followVideoPacket()
+{
+    --m_videoInFlight;
+    if (m_packet->flags & AV_PKT_FLAG_KEY)
+        m_keySlot = m_packet->pts;
+    if (!m_repeats->follow(m_packet))
+        logLine(LogError, "@ a frame after repeats could not be renumbered (out of memory)");
 }
 
 void ZM_AVEncoder::writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet)
@@ -517,6 +598,8 @@ void ZM_AVEncoder::drain(AVStream* stream, AVCodecContext* codec)
     if (avcodec_send_frame(codec, nullptr) < 0)
         return;
     while (avcodec_receive_packet(codec, m_packet) == 0) {
+        if (codec == m_videoCodec)
+            followVideoPacket();
         writePacket(stream, codec, m_packet);
         (codec == m_videoCodec ? m_videoPackets : m_audioPackets).fetch_add(1);
     }
@@ -567,6 +650,7 @@ void ZM_AVEncoder::release()
     av_packet_free(&m_packet);
     delete m_converter;
     m_converter = nullptr;
+    m_repeats.reset();
     m_heldAudio.clear();
     if (m_fileOpen)
         avio_closep(&m_context->pb);

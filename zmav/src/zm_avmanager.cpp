@@ -6,7 +6,10 @@
 #include <zmav/zm_packetpool.h>
 
 #include "zm_log.h"
+#include "zm_yuvintake.h"
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -23,6 +26,8 @@ constexpr auto kMaxCatchUp = std::chrono::milliseconds(100);
 // One AAC frame: 1024 samples of 16 bits per channel.
 constexpr int kAudioFrameSamples = 1024;
 constexpr int kAudioFrameBytesPerChannel = kAudioFrameSamples * 2;
+// Memory for converted pictures handed in with their changes.
+constexpr int kPictureBudget = 32 << 20;
 
 } // namespace
 
@@ -89,13 +94,21 @@ void ZM_AVManager::ZM_Start()
 // The capture thread converts each picture as it hands it in: the queue then holds YUV 4:2:0
 // pictures of 3/8 the size of BGRA ones, and the encoding thread no longer copies and converts
 // a whole BGRA picture. Producers are let in only once the recording has started.
+//
+// Pictures handed in with their changes may hold at most kPictureBudget of buffers, but always
+// two: the last picture (kept for repeats) and the next. A 3840 x 2160 picture takes 12 MB, so
+// five queued ones, the last, a spare and the one being converted would take a hundred.
 void ZM_AVManager::convertPicturesAtIntake()
 {
-    ZM_AVEncoder* encoder = m_encoder.get();
-    VideoPool::instance().setIntake(pictureBytes(m_movieInfo), encoder->yuvPictureBytes(),
-                                    [encoder](const unsigned char* src, int len, unsigned char* dst) {
-                                        return encoder->toYuv(src, len, dst);
-                                    });
+    m_intake = std::make_unique<ZM_YuvIntake>(getFrameFormat(m_movieInfo), m_movieInfo.width, m_movieInfo.height);
+    ZM_YuvIntake* intake = m_intake.get();
+    const int buffers = std::max(2, kPictureBudget / std::max(1, intake->yuvBytes()));
+    VideoPool::instance().setIntake(
+        pictureBytes(m_movieInfo), intake->yuvBytes(),
+        [intake](const unsigned char* src, int, const ChangedAreas& changed, PoolItem& item) {
+            return intake->convert(src, changed, item);
+        },
+        buffers);
 }
 
 void ZM_AVManager::ZM_Pause()
@@ -121,7 +134,7 @@ void ZM_AVManager::ZM_Stop()
     // left, nothing can add to the pools any more and what is left there is this
     // recording's, not the next one's.
     waitForWriters();
-    // The intake conversion uses this recording's encoder, which goes with it.
+    // The intake conversion belongs to this recording and goes with it.
     VideoPool::instance().setIntake(0, 0, nullptr);
     AudioPool::instance().discardAll();
     m_picturesDropped += VideoPool::instance().discardAll();
@@ -147,11 +160,16 @@ void ZM_AVManager::waitForWriters() const
 // looks at the count: either the writer sees the stop, or ZM_Stop waits for it.
 bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block)
 {
+    return ZM_writeVideo(data, size, block, ChangedAreas());
+}
+
+bool ZM_AVManager::ZM_writeVideo(const unsigned char* data, int size, bool block, const ChangedAreas& changed)
+{
     WriterGuard guard(*this);
     // A picture of another size would be dropped by the encoder, yet count on the schedule.
     if (data && size != 0 && size != pictureBytes(m_movieInfo))
         return false;
-    return is_Working() && VideoPool::instance().writenBytes(data, size, block);
+    return is_Working() && VideoPool::instance().writeChanged(data, size, block, changed);
 }
 
 bool ZM_AVManager::ZM_writeAudio(const unsigned char* data, int size, bool block)
@@ -181,18 +199,24 @@ bool ZM_AVManager::encVideoFrame()
             m_videoStarted = true;
         if (item->len == 0) {
             pool.recycle(std::move(item));
-            fillSlotWithoutPicture();
+            repeatLastPicture();
             return true;
         }
         if (!item->converted) {
             pool.recycle(std::move(item));
             return true; // not one picture's bytes: the encoder would ignore it, no slot
         }
+        ++m_newPictures;
+        if (sameAsLastPicture(*item)) {
+            pool.recycle(std::move(item));
+            m_encoder->repeatYuvFrame(m_lastPicture->data.get());
+            m_lastSlotEmpty = false;
+            return true;
+        }
         pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
         m_encoder->writeYuvFrame(m_lastPicture->data.get());
         m_lastSlotEmpty = false;
-        ++m_newPictures;
         return true;
     case queue_producer_consumer::WouldBlock:
         fillSlotWithoutPicture();
@@ -202,8 +226,32 @@ bool ZM_AVManager::encVideoFrame()
     }
 }
 
-// The encoder repeats the previous picture for the first frameRate + 30 slots of a recording
-// and leaves later ones empty.
+// A whole picture (a producer that grabs everything, or a periodic whole grab) is often the
+// last one again: stored as a repeat it costs the encoder nothing, and the file keeps showing
+// exactly the same picture instead of one the encoder re-encoded slightly differently. Pictures
+// converted in parts had their changes reported, and are not compared.
+bool ZM_AVManager::sameAsLastPicture(const PoolItem& item) const
+{
+    return item.whole && m_lastPicture && m_lastPicture->len == item.len
+           && std::memcmp(m_lastPicture->data.get(), item.data.get(), size_t(item.len)) == 0;
+}
+
+// The producer said that nothing changed: the previous picture fills the slot as a frame of
+// the file, which costs the encoder next to nothing. (A slot the capture missed is another
+// matter, see fillSlotWithoutPicture.)
+void ZM_AVManager::repeatLastPicture()
+{
+    if (!m_lastPicture) {
+        fillSlotWithoutPicture();
+        return;
+    }
+    m_encoder->repeatYuvFrame(m_lastPicture->data.get());
+    ++m_repeatedSlots;
+    m_lastSlotEmpty = false;
+}
+
+// A slot the capture did not fill in time: the encoder repeats the previous picture for the
+// first frameRate + 30 slots of a recording and leaves later ones empty.
 void ZM_AVManager::fillSlotWithoutPicture()
 {
     const bool empty = m_encoder->frameSlots() > uint32_t(m_movieInfo.frameRate) + 30;

@@ -36,56 +36,99 @@ ZMPacketPool<ID, N>& ZMPacketPool<ID, N>::instance()
     return pool;
 }
 
-// Null when memory runs out or the intake conversion fails.
+// A spare item from the consumer, or a new one. With wait, when the producer already has its
+// share of buffers out, it waits for one to come back instead of making another.
 template <int ID, int N>
-PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes)
+std::unique_ptr<PoolItem> ZMPacketPool<ID, N>::spareItem(bool wait, bool* closed)
 {
     void* spare = nullptr;
-    m_spares->dequeue(&spare, false);
+    *closed = m_spares->dequeue(&spare, wait) == queue_producer_consumer::Closed;
     std::unique_ptr<PoolItem> item(static_cast<PoolItem*>(spare));
-    if (!item)
+    if (!item && !*closed && !wait)
         item.reset(new (std::nothrow) PoolItem);
+    return item;
+}
+
+// Frees an item the pool made, keeping the count of buffers right.
+template <int ID, int N>
+void ZMPacketPool<ID, N>::drop(std::unique_ptr<PoolItem> item)
+{
+    if (item && item->cap > 0)
+        --m_buffers;
+}
+
+// Null when memory runs out, the intake conversion fails or (waiting) the pool closes.
+template <int ID, int N>
+PoolItem* ZMPacketPool<ID, N>::copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed,
+                                         bool bounded)
+{
+    if (!data || nbytes == 0)
+        return new (std::nothrow) PoolItem; // nothing to hold: no buffer
+    const bool wait = bounded && m_intake.buffers > 0 && m_buffers.load() >= m_intake.buffers;
+    bool closed = false;
+    std::unique_ptr<PoolItem> item = spareItem(wait, &closed);
     if (!item)
         return nullptr;
     item->len = 0;
     item->converted = false;
-    if (!data || nbytes == 0)
-        return item.release();
     const bool convert = m_intake.convert && nbytes == m_intake.bytes;
     const int stored = convert ? m_intake.storedBytes : nbytes;
     if (item->cap < stored) {
+        m_buffers += item->cap > 0 ? 0 : 1;
         // Not value-initialised: zeroing megabytes that are overwritten at once is wasted time.
         item->data.reset(new (std::nothrow) unsigned char[static_cast<size_t>(stored)]);
         item->cap = item->data ? stored : 0;
-        if (!item->data)
+        item->picture = 0;
+        if (!item->data) {
+            --m_buffers;
             return nullptr;
+        }
     }
     if (convert) {
-        if (!m_intake.convert(data, nbytes, item->data.get()))
+        if (!m_intake.convert(data, nbytes, changed, *item)) {
+            drop(std::move(item));
             return nullptr;
+        }
         item->converted = true;
     } else {
         std::memcpy(item->data.get(), data, static_cast<size_t>(nbytes));
+        item->picture = 0;
     }
     item->len = stored;
     return item.release();
 }
 
 template <int ID, int N>
-void ZMPacketPool<ID, N>::setIntake(int bytes, int storedBytes, Convert convert)
+void ZMPacketPool<ID, N>::setIntake(int bytes, int storedBytes, Convert convert, int buffers)
 {
-    m_intake = Intake{bytes, storedBytes, std::move(convert)};
+    m_intake = Intake{bytes, storedBytes, std::move(convert), buffers};
+    // Between recordings the only buffers left are the spares.
+    m_buffers = m_spares->fullValue();
 }
 
 template <int ID, int N>
 bool ZMPacketPool<ID, N>::writenBytes(const unsigned char* data, int nbytes, bool block)
+{
+    return write(data, nbytes, block, ChangedAreas(), false);
+}
+
+template <int ID, int N>
+bool ZMPacketPool<ID, N>::writeChanged(const unsigned char* data, int nbytes, bool block,
+                                       const ChangedAreas& changed)
+{
+    return write(data, nbytes, block, changed, true);
+}
+
+template <int ID, int N>
+bool ZMPacketPool<ID, N>::write(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed,
+                                bool bounded)
 {
     if (m_queue->isExit() || nbytes < 0)
         return false;
     // The copy is made only once a slot is free, so no more than N pictures ever exist.
     if (m_queue->reserveSlot(block) != queue_producer_consumer::Ok)
         return false;
-    PoolItem* item = copyChunk(data, nbytes);
+    PoolItem* item = copyChunk(data, nbytes, changed, bounded && block);
     if (!item) {
         m_queue->cancelSlot();
         return false;
@@ -99,6 +142,7 @@ void ZMPacketPool<ID, N>::recycle(std::unique_ptr<PoolItem> item)
 {
     if (item && item->cap > 0 && m_spares->enqueue(item.get(), false) == queue_producer_consumer::Ok)
         item.release();
+    drop(std::move(item));
 }
 
 template <int ID, int N>
@@ -160,12 +204,15 @@ template <int ID, int N>
 void ZMPacketPool<ID, N>::open()
 {
     m_queue->setExit(false);
+    m_spares->setExit(false);
 }
 
+// A producer waiting for a spare buffer is released too.
 template <int ID, int N>
 void ZMPacketPool<ID, N>::close()
 {
     m_queue->setExit(true);
+    m_spares->setExit(true);
 }
 
 template <int ID, int N>
@@ -187,7 +234,7 @@ int ZMPacketPool<ID, N>::discardAll()
     int dropped = 0;
     void* raw = nullptr;
     for (; m_queue->takeRemaining(&raw) == queue_producer_consumer::Ok; ++dropped)
-        delete static_cast<PoolItem*>(raw);
+        drop(std::unique_ptr<PoolItem>(static_cast<PoolItem*>(raw)));
     return dropped;
 }
 

@@ -35,4 +35,17 @@ bool ZM_PictureConverter::convert(const uint8_t* src, uint8_t* const planes[3],
     return false;
 }
 
+bool ZM_PictureConverter::convertArea(const uint8_t* src, uint8_t* const planes[3], const int strides[3],
+                                      int x, int y, int width, int height) const
+{
+    if (m_srcFormat != AV_PIX_FMT_BGRA || x % 2 || y % 2 || width % 2 || height % 2)
+        return false;
+    const uint8_t* from = src + (size_t(y) * m_width + x) * 4;
+    uint8_t* luma = planes[0] + size_t(y) * strides[0] + x;
+    uint8_t* u = planes[1] + size_t(y / 2) * strides[1] + x / 2;
+    uint8_t* v = planes[2] + size_t(y / 2) * strides[2] + x / 2;
+    return libyuv::ARGBToI420(from, m_width * 4, luma, strides[0], u, strides[1], v, strides[2], width, height)
+           == 0;
+}
+
 } // namespace ZM

@@ -19,6 +19,12 @@ public:
     // picture into an aligned buffer.
     bool convert(const uint8_t* src, uint8_t* const planes[3], const int strides[3]) const;
 
+    // convert() for the part x, y, width x height of a BGRA picture only (even values: whole
+    // 2 x 2 chroma blocks), into the same place of the planes; the rest stays as it is. The
+    // result there is exactly what convert() gives. False for NV21.
+    bool convertArea(const uint8_t* src, uint8_t* const planes[3], const int strides[3], int x, int y,
+                     int width, int height) const;
+
 private:
     int m_srcFormat;
     int m_width;

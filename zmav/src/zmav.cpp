@@ -3,6 +3,7 @@
 
 #include <zmav/zm_avencoder.h>
 #include <zmav/zm_avmanager.h>
+#include <zmav/zm_packetpool.h>
 
 #include "zm_currentrecording.h"
 #include "zm_mp4finisher.h"
@@ -63,6 +64,16 @@ int ZMAV_EncodeVideoFrame(void*, void*, const unsigned char* data, int size)
 {
     return ZM_CurrentRecording::instance().use(
                [=](ZM_AVManager& m) { return m.ZM_writeVideo(data, size, true); })
+               ? 1
+               : 0;
+}
+
+int ZMAV_EncodeVideoFrameChanged(void*, void*, const unsigned char* data, int size, const ZMAV_Rect* changed,
+                                 int count)
+{
+    const ZM::ChangedAreas areas{!changed || count < 0, changed, count < 0 ? 0 : count};
+    return ZM_CurrentRecording::instance().use(
+               [=](ZM_AVManager& m) { return m.ZM_writeVideo(data, size, true, areas); })
                ? 1
                : 0;
 }

@@ -530,3 +530,64 @@ TEST_F(EncoderTest, PicturesConvertedAheadEncodeExactlyLikeSourcePictures)
         EXPECT_TRUE(a.bgra == b.bgra) << "picture " << i;
     }
 }
+
+// A slot that repeats the picture before it is stored as a frame of a few bytes that decodes
+// to exactly that picture. The encoder's own frames after repeats stay valid (a strict decoder
+// takes every packet), and key frames keep their spacing in slots although the encoder sees
+// fewer pictures: a key frame due on a repeat slot encodes the picture again.
+TEST_F(EncoderTest, RepeatsAreTinyFramesThatDecodeToThePictureBefore)
+{
+    const int w = 320, h = 240, fps = 10, gop = 25, slots = 90;
+    ZM_AVEncoder enc(ZM_VIDEO);
+    ZM_MovieInfo info = movie(path("repeats.mp4"), w, h, fps, ZM_VIDEO);
+    info.gopSize = gop;
+    ASSERT_EQ(initError(enc, info), "");
+    std::vector<unsigned char> yuv(size_t(enc.yuvPictureBytes()));
+    const std::vector<int> pictureAt = {0, 7, 8, 60, 61};
+    std::vector<int> shows(slots); // the picture each slot shows
+    int p = -1;
+    for (int slot = 0; slot < slots; ++slot) {
+        if (p + 1 < int(pictureAt.size()) && pictureAt[size_t(p + 1)] == slot) {
+            ++p;
+            ASSERT_TRUE(enc.toYuv(quadrantPicture(w, h, p * 40).data(), w * h * 4, yuv.data()));
+            enc.writeYuvFrame(yuv.data());
+        } else if (slot == 3 || slot == 4) {
+            enc.writeVideoFrame(nullptr, 0); // the older way of filling a slot repeats too
+        } else {
+            enc.repeatYuvFrame(yuv.data());
+        }
+        shows[size_t(slot)] = p;
+    }
+    const int repeatFrames = enc.repeatFrames();
+    enc.uninit();
+
+    const mp4probe::VideoPackets packets = mp4probe::readVideoPackets(path("repeats.mp4"));
+    ASSERT_TRUE(packets.ok) << packets.error;
+    EXPECT_EQ(packets.decodeErrors, 0);
+    EXPECT_EQ(packets.pictures, slots);
+    ASSERT_EQ(int(packets.sizes.size()), slots);
+    int lastKey = 0, keysOnRepeats = 0;
+    for (int slot = 0; slot < slots; ++slot) {
+        const bool picture = std::count(pictureAt.begin(), pictureAt.end(), slot) > 0;
+        if (packets.keys[size_t(slot)]) {
+            EXPECT_LE(slot - lastKey, gop) << slot;
+            lastKey = slot;
+            keysOnRepeats += picture ? 0 : 1;
+        } else if (!picture) {
+            EXPECT_LT(packets.sizes[size_t(slot)], 32) << "repeat at slot " << slot;
+        }
+    }
+    EXPECT_LE(slots - lastKey, gop);
+    EXPECT_EQ(keysOnRepeats, 3); // at 25, 50 and 75
+    EXPECT_EQ(repeatFrames + keysOnRepeats + int(pictureAt.size()), slots);
+
+    for (int slot : {1, 3, 4, 9, 25, 26, 50, 62, 89}) {
+        const mp4probe::DecodedPicture before = mp4probe::decodeVideoFrame(path("repeats.mp4"), slot - 1);
+        const mp4probe::DecodedPicture now = mp4probe::decodeVideoFrame(path("repeats.mp4"), slot);
+        ASSERT_TRUE(before.ok && now.ok) << before.error << now.error;
+        expectQuadrants(now);
+        expectColour(now, shows[size_t(slot)] * 40 + 8, 8, {255, 255, 0}, 12);
+        if (!packets.keys[size_t(slot)])
+            EXPECT_TRUE(now.bgra == before.bgra) << "slot " << slot;
+    }
+}

@@ -150,9 +150,9 @@ TEST_F(Pools, RecycledBuffersAreReused)
 TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
 {
     // Stores every other byte of a 100-byte chunk.
-    video.setIntake(100, 50, [](const unsigned char* src, int len, unsigned char* dst) {
+    video.setIntake(100, 50, [](const unsigned char* src, int len, const ChangedAreas&, PoolItem& item) {
         for (int i = 0; i < len / 2; ++i)
-            dst[i] = src[2 * i];
+            item.data[i] = src[2 * i];
         return true;
     });
     const std::vector<unsigned char> picture = run(0, 100), other = run(3, 60);
@@ -169,9 +169,40 @@ TEST_F(Pools, IntakeConvertsChunksOfItsSizeAndCopiesOthers)
     ASSERT_EQ(item->len, 60);
     EXPECT_TRUE(std::equal(other.begin(), other.end(), item->data.get()));
     // A chunk the conversion fails on is refused rather than queued half-made.
-    video.setIntake(100, 50, [](const unsigned char*, int, unsigned char*) { return false; });
+    video.setIntake(100, 50, [](const unsigned char*, int, const ChangedAreas&, PoolItem&) { return false; });
     EXPECT_FALSE(video.writenBytes(picture.data(), 100, true));
     EXPECT_EQ(video.queuedCount(), 0);
+}
+
+// With its share of buffers out, a producer handing in changes waits until the consumer gives
+// one back (nothing-new items hold none); closing releases it; other writes never wait.
+TEST_F(Pools, BoundedIntakeWaitsForABufferToComeBack)
+{
+    video.setIntake(100, 50, [](const unsigned char*, int, const ChangedAreas&, PoolItem&) { return true; }, 2);
+    const std::vector<unsigned char> picture = run(0, 100);
+    const ChangedAreas whole;
+    ASSERT_TRUE(video.writeChanged(picture.data(), 100, true, whole));
+    ASSERT_TRUE(video.writeChanged(nullptr, 0, true, whole));
+    ASSERT_TRUE(video.writeChanged(picture.data(), 100, true, whole));
+    std::atomic<int> third{-1};
+    std::thread producer([&] { third = video.writeChanged(picture.data(), 100, true, whole) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(third.load(), -1) << "a third buffer was made";
+    std::unique_ptr<PoolItem> item;
+    ASSERT_EQ(video.takeItem(item, false), 0);
+    video.recycle(std::move(item));
+    producer.join();
+    EXPECT_EQ(third.load(), 1);
+    EXPECT_EQ(video.queuedCount(), 3);
+
+    EXPECT_TRUE(video.writenBytes(picture.data(), 100, false));
+    std::thread blocked([&] { third = video.writeChanged(picture.data(), 100, true, whole) ? 1 : 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    auto t0 = Clock::now();
+    video.close();
+    blocked.join();
+    EXPECT_LT(msSince(t0), kWakeBoundMs);
+    EXPECT_EQ(third.load(), 0);
 }
 
 TEST_F(Pools, ClosingReleasesBlockedReaderAndWriter)

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QRegion>
 
 #include <gtest/gtest.h>
 
@@ -296,6 +297,74 @@ TEST_F(GrabX11Test, SnapshotHoldsTheWholeDesktopAndItsWindows)
     ASSERT_GE(lower, 0);
     EXPECT_EQ(windows[lower].id, below.id());
     EXPECT_EQ(ZMX11Windows::at(windows, QPoint(5, 5)), -1) << "the bare desktop is no window";
+}
+
+::testing::AssertionResult sameAsWholeGrab(Grab_X11& following, const QRect& area, bool shm)
+{
+    Grab_X11 whole(area.x(), area.y(), area.width(), area.height(), true, nullptr, shm);
+    const unsigned char* expected = whole.grab();
+    if (!expected)
+        return ::testing::AssertionFailure() << "no whole grab";
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x)
+            if (rgbAt(following.frame(), area.width(), x, y) != rgbAt(expected, area.width(), x, y))
+                return ::testing::AssertionFailure()
+                       << "differs from a whole grab at " << x << "," << y << ": " << std::hex
+                       << rgbAt(following.frame(), area.width(), x, y) << " instead of "
+                       << rgbAt(expected, area.width(), x, y);
+    return ::testing::AssertionSuccess();
+}
+
+bool covered(const std::vector<QRect>* parts, const QRect& area, long long* pixels)
+{
+    QRegion all;
+    *pixels = 0;
+    for (const QRect& part : *parts) {
+        all += part;
+        *pixels += static_cast<long long>(part.width()) * part.height();
+    }
+    return all.contains(area) && (all & area) == QRegion(area);
+}
+
+// Following changes, a picture grabs again only what was drawn, and the cursor's old and new
+// places when it moved or was drawn over; the frame stays exactly a whole grab's, with one
+// cursor and no trace of an old one. Nothing drawn: nothing new. With shared memory (whole
+// rows) and without (rectangles).
+TEST_F(GrabX11Test, FollowingChangesKeepsTheFrameEqualToAWholeGrab)
+{
+    using Next = ZMScreenBackend::Next;
+    ASSERT_TRUE(xscene::setSquareCursor(16, 5, kMagenta));
+    const QRect area(40, 30, 640, 400);
+    for (const bool shm : {true, false}) {
+        SCOPED_TRACE(shm ? "shared memory" : "plain");
+        ASSERT_TRUE(xscene::movePointer(300, 200));
+        Grab_X11 following(area.x(), area.y(), area.width(), area.height(), true, nullptr, shm);
+        ASSERT_TRUE(following.followChanges());
+        ASSERT_EQ(following.next(), Next::Picture);
+        EXPECT_EQ(following.changed(), nullptr) << "the first picture is whole";
+        EXPECT_EQ(following.next(), Next::NothingNew);
+
+        ASSERT_TRUE(xscene::fillRect({200, 100, 30, 20, kGreen}));
+        ASSERT_EQ(following.next(), Next::Picture);
+        ASSERT_NE(following.changed(), nullptr);
+        long long pixels = 0;
+        EXPECT_TRUE(covered(following.changed(), QRect(160, 70, 30, 20), &pixels));
+        EXPECT_LE(pixels, shm ? 640 * 20 : 30 * 20);
+        EXPECT_TRUE(sameAsWholeGrab(following, area, shm));
+
+        ASSERT_TRUE(xscene::movePointer(500, 300));
+        ASSERT_EQ(following.next(), Next::Picture);
+        EXPECT_TRUE(covered(following.changed(), QRect(255, 165, 16, 16), &pixels)) << "the old place";
+        EXPECT_TRUE(covered(following.changed(), QRect(455, 265, 16, 16), &pixels)) << "the new place";
+        EXPECT_TRUE(sameAsWholeGrab(following, area, shm));
+
+        // Drawn over and around the cursor: it is drawn once more, not twice.
+        ASSERT_TRUE(xscene::fillRect({495, 290, 30, 6, kBlue}));
+        ASSERT_EQ(following.next(), Next::Picture);
+        EXPECT_TRUE(sameAsWholeGrab(following, area, shm));
+        EXPECT_EQ(following.next(), Next::NothingNew);
+        ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
+    }
 }
 
 TEST(GrabX11Remote, ServerWithoutSharedMemoryIsGrabbedThePlainWay)

@@ -9,7 +9,9 @@
 #include "mp4_probe.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QtEndian>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -639,6 +642,237 @@ TEST_F(RecordMonitors, EachMonitorIsListedAndRecordedAndOneThatGoesEndsTheRecord
     EXPECT_EQ(finish(proc, &messages), 1) << messages;
     EXPECT_NE(messages.find("the monitor RIGHT went away"), std::string::npos) << messages;
     expectPlayable(out, 5, 0.4, 2.4, 1920, 1080);
+}
+
+// --- following changes ---------------------------------------------------------------------
+
+// Scripted content for comparing two recordings of the same screen. A state follows the one
+// before every 300 ms: it first sets the marker at the bottom, then moves a window and
+// recolours a clock-sized box (even states) or moves the pointer with xdotool (odd states), and
+// last sets the marker at the top; the box is drawn again every 100 ms in between. A picture
+// whose two markers show the same state holds all of that state and none of the next, whatever
+// order its parts were grabbed in (top to bottom, the pointer after them).
+class Scene
+{
+public:
+    static constexpr int kStates = 16;
+    static constexpr uint32_t kWindow = 0xe0a000;
+    static constexpr xscene::Rect kTop{560, 8, 64, 24, 0}, kBottom{560, 328, 64, 24, 0}, kBox{40, 250, 80, 40, 0};
+
+    static uint32_t colour(int k)
+    {
+        return uint32_t(0x30 + 0x40 * (k & 3)) << 16 | uint32_t(0x30 + 0x40 * (k >> 2 & 3)) << 8 | 0x80;
+    }
+    // The window (120 x 100) and the pointer's places; the watermark covers some of them.
+    static QPoint window(int k) { return QPoint(150 + 80 * (k / 2 % 5), 110 + 25 * (k / 2 % 2)); }
+    static QPoint pointer(int k) { return QPoint(84 + 60 * (k / 2 % 8), 56 + 30 * (k / 2 % 2)); }
+
+    // Places whose colour each state fixes: markers, box, the watermark over the background,
+    // every window and cursor place. Each lies at least 10 pixels from every edge any state
+    // puts near it, away from the blur of compression.
+    static std::vector<QPoint> probes()
+    {
+        std::vector<QPoint> points{{592, 20}, {592, 340}, {80, 270}, {330, 90}};
+        for (int k = 0; k < kStates; k += 2) {
+            points.push_back(window(k) + QPoint(60, 50));
+            points.push_back(pointer(k + 1) + QPoint(4, 4));
+        }
+        return points;
+    }
+
+    Scene() { enter(0, false); }
+    bool ready() const { return m_canvas.isOpen(); }
+
+    void play()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        for (int tick = 3; tick < 3 * kStates; ++tick) {
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(100 * (tick - 2)));
+            if (tick % 3 == 0)
+                enter(tick / 3, true);
+            else
+                m_canvas.fill({kBox.x, kBox.y, kBox.width, kBox.height, m_box});
+        }
+    }
+
+    // The state a picture shows, or -1 while it is between two.
+    static int stateOf(const mp4probe::DecodedPicture& picture)
+    {
+        const int top = nearest(picture.pixel(592, 20)), bottom = nearest(picture.pixel(592, 340));
+        return top == bottom ? top : -1;
+    }
+
+private:
+    void enter(int k, bool withXdotool)
+    {
+        m_canvas.fill({kBottom.x, kBottom.y, kBottom.width, kBottom.height, colour(k)});
+        if (k % 2 == 0) {
+            m_box = colour(k);
+            m_canvas.showWindow({window(k).x(), window(k).y(), 120, 100, kWindow});
+            m_canvas.fill({kBox.x, kBox.y, kBox.width, kBox.height, m_box});
+        } else if (withXdotool) {
+            const QPoint p = pointer(k);
+            const QString move = QStringLiteral("timeout 5 xdotool mousemove --sync %1 %2").arg(p.x()).arg(p.y());
+            std::system(move.toLocal8Bit().constData());
+        }
+        m_canvas.fill({kTop.x, kTop.y, kTop.width, kTop.height, colour(k)});
+    }
+
+    static int nearest(const mp4probe::Bgra& p)
+    {
+        for (int k = 0; k < kStates; ++k) {
+            const uint32_t c = colour(k);
+            if (std::abs(p.r - int(c >> 16)) < 24 && std::abs(p.g - int(c >> 8 & 0xff)) < 24
+                && std::abs(p.b - int(c & 0xff)) < 24)
+                return k;
+        }
+        return -2;
+    }
+
+    xscene::Canvas m_canvas;
+    uint32_t m_box = 0;
+};
+
+bool waitForFile(const std::string& file)
+{
+    for (int i = 0; i < 500; ++i) {
+        if (QFileInfo(QString::fromStdString(file)).size() > 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// Per state, the colours at the probe places of every picture showing it; pictures caught
+// between two states are counted apart.
+struct StatePictures {
+    explicit StatePictures(const std::string& file)
+    {
+        for (const mp4probe::DecodedPicture& picture : mp4probe::decodeVideoFrames(file)) {
+            ++total;
+            const int state = Scene::stateOf(picture);
+            std::vector<mp4probe::Bgra> colours;
+            for (const QPoint& p : Scene::probes())
+                colours.push_back(picture.pixel(p.x(), p.y()));
+            state < 0 ? void(++between) : byState[state].push_back(colours);
+        }
+    }
+    std::map<int, std::vector<std::vector<mp4probe::Bgra>>> byState;
+    int between = 0;
+    int total = 0;
+};
+
+// The same scripted content recorded at once following changes and grabbing everything: every
+// picture of either shows each state's window, box, cursor and watermark at the same places
+// within 2 per channel, and never an old cursor or an old window.
+TEST_F(RecordTest, FollowingChangesMatchesGrabbingEverything)
+{
+    const QString mark = savePng(m_dir, "mark.png", 170, 100,
+                                 [](QPainter& p) { p.fillRect(0, 0, 170, 100, QColor(255, 255, 255, 128)); });
+    ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
+    Scene scene;
+    ASSERT_TRUE(scene.ready());
+    const std::vector<std::string> common{"--area", "0,0,640,360", "--fps", "10", "--duration", "7", "--cursor",
+                                          "--watermark", mark.toStdString() + "@230,40"};
+    std::vector<std::string> args = common;
+    args.push_back(path("changes.mp4"));
+    Proc changes = spawn(args, path("changes.txt"));
+    args = common;
+    args.insert(args.end(), {"--no-damage", path("whole.mp4")});
+    Proc whole = spawn(args, path("whole.txt"));
+    ASSERT_TRUE(waitForFile(path("changes.mp4")) && waitForFile(path("whole.mp4")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    scene.play();
+    std::string messages;
+    ASSERT_EQ(finish(changes, &messages), 0) << messages;
+    ASSERT_EQ(finish(whole, &messages), 0) << messages;
+
+    const StatePictures followed(path("changes.mp4")), grabbed(path("whole.mp4"));
+    for (const StatePictures* recording : {&followed, &grabbed}) {
+        EXPECT_GE(recording->total, 60);
+        EXPECT_LE(recording->between * 5, recording->total) << "too many pictures between two states";
+    }
+    for (int k = 0; k < Scene::kStates; ++k) {
+        ASSERT_TRUE(followed.byState.count(k) && grabbed.byState.count(k)) << "state " << k << " never seen";
+        const std::vector<mp4probe::Bgra>& reference = grabbed.byState.at(k).front();
+        for (const auto& pictures : {followed.byState.at(k), grabbed.byState.at(k)})
+            for (const std::vector<mp4probe::Bgra>& colours : pictures)
+                for (size_t i = 0; i < colours.size(); ++i) {
+                    const int diff = std::max({std::abs(colours[i].r - reference[i].r),
+                                               std::abs(colours[i].g - reference[i].g),
+                                               std::abs(colours[i].b - reference[i].b)});
+                    EXPECT_LE(diff, 2) << "state " << k << ", place " << Scene::probes()[i].x() << ","
+                                       << Scene::probes()[i].y();
+                }
+    }
+    // The scene is really there: the window of state 0 and the cursor of state 1.
+    const mp4probe::Bgra windowAt = grabbed.byState.at(0).front()[4], cursorAt = grabbed.byState.at(1).front()[5];
+    EXPECT_NEAR(windowAt.r, 0xe0, 20);
+    EXPECT_NEAR(windowAt.g, 0xa0, 20);
+    EXPECT_NEAR(cursorAt.r, 0xff, 20);
+    EXPECT_NEAR(cursorAt.g, 0, 20);
+}
+
+TEST_F(RecordTest, StillScreenFillsEveryFrameWithOnePicture)
+{
+    const std::string out = path("still.mp4");
+    std::string messages;
+    ASSERT_EQ(record({"--area", "0,0,640,360", "--fps", "30", "--duration", "3", out}, &messages), 0) << messages;
+    const std::vector<mp4probe::DecodedPicture> pictures = mp4probe::decodeVideoFrames(out);
+    EXPECT_NEAR(double(pictures.size()), 90, 1.5);
+    ASSERT_FALSE(pictures.empty());
+    for (size_t i = 1; i < pictures.size(); ++i) {
+        const std::vector<uint8_t>& a = pictures[0].bgra;
+        const std::vector<uint8_t>& b = pictures[i].bgra;
+        ASSERT_EQ(a.size(), b.size());
+        int most = 0;
+        for (size_t j = 0; j < a.size(); ++j)
+            most = std::max(most, std::abs(int(a[j]) - int(b[j])));
+        EXPECT_LE(most, 2) << "picture " << i;
+    }
+    // Only the first picture and the whole grabs every two seconds are taken from the screen.
+    const size_t at = messages.find("new pictures ");
+    ASSERT_NE(at, std::string::npos) << messages;
+    EXPECT_LE(std::atoi(messages.c_str() + at + 13), 3) << messages;
+}
+
+// Writing into the X server's frame buffer file changes the screen without any damage being
+// reported; the whole grab every two seconds still finds it.
+TEST(RecordMissedDamage, AChangeWithoutDamageIsCaughtByTheWholeGrab)
+{
+    QTemporaryDir dir;
+    char display[32];
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const int server = xscene::startXvfb("640x480", display, sizeof display, true, folder.constData());
+    ASSERT_GT(server, 0);
+    const std::string out = dir.filePath(QStringLiteral("missed.mp4")).toStdString();
+    Proc proc = spawn({"--display", display, "--fps", "10", "--duration", "5", out},
+                      dir.filePath(QStringLiteral("stderr.txt")).toStdString());
+    ASSERT_TRUE(waitForFile(out));
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    // An XWD file: big-endian header fields, the colour map, then rows of B, G, R, X.
+    QFile screen(dir.filePath(QStringLiteral("Xvfb_screen0")));
+    ASSERT_TRUE(screen.open(QIODevice::ReadWrite));
+    const QByteArray header = screen.read(80);
+    auto field = [&](int i) { return qFromBigEndian<quint32>(header.constData() + 4 * i); };
+    const qint64 pixels = field(0) + qint64(field(19)) * 12, stride = field(12);
+    const double writtenAt = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const QByteArray green = QByteArray::fromHex("00ff0000").repeated(64);
+    for (int y = 100; y < 164; ++y)
+        ASSERT_TRUE(screen.seek(pixels + y * stride + 100 * 4) && screen.write(green) == green.size());
+    screen.close();
+    std::string messages;
+    EXPECT_EQ(finish(proc, &messages), 0) << messages;
+    xscene::stopXvfb(server);
+
+    const std::vector<mp4probe::DecodedPicture> pictures = mp4probe::decodeVideoFrames(out);
+    int first = -1;
+    for (size_t i = 0; i < pictures.size() && first < 0; ++i)
+        if (near(pictures[i], 130, 130, 0x00ff00))
+            first = int(i);
+    ASSERT_GE(first, 0) << "the change never showed";
+    EXPECT_LE(first, (writtenAt + 2.5) * 10) << "later than the whole grab's interval";
 }
 
 TEST(RecordLostDisplay, KillingTheXServerKeepsWhatWasRecorded)

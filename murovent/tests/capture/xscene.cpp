@@ -29,6 +29,62 @@ unsigned long pixelOf(uint32_t rgb)
 
 } // namespace
 
+struct Canvas::Connection {
+    DisplayPtr display{open()};
+    GC gc = nullptr;
+    Window window = 0;
+};
+
+Canvas::Canvas()
+    : m_connection(std::make_unique<Connection>())
+{
+    Display* d = m_connection->display.get();
+    if (d)
+        m_connection->gc = XCreateGC(d, DefaultRootWindow(d), 0, nullptr);
+}
+
+Canvas::~Canvas()
+{
+    Display* d = m_connection->display.get();
+    if (!d)
+        return;
+    if (m_connection->window)
+        XDestroyWindow(d, m_connection->window);
+    XFreeGC(d, m_connection->gc);
+    XSync(d, False);
+}
+
+bool Canvas::isOpen() const
+{
+    return m_connection->display != nullptr;
+}
+
+void Canvas::fill(const Rect& rect)
+{
+    Display* d = m_connection->display.get();
+    XSetForeground(d, m_connection->gc, pixelOf(rect.rgb));
+    XFillRectangle(d, DefaultRootWindow(d), m_connection->gc, rect.x, rect.y, unsigned(rect.width),
+                   unsigned(rect.height));
+    XSync(d, False);
+}
+
+void Canvas::showWindow(const Rect& rect)
+{
+    Display* d = m_connection->display.get();
+    if (!m_connection->window) {
+        XSetWindowAttributes attributes{};
+        attributes.override_redirect = True;
+        attributes.background_pixel = pixelOf(rect.rgb);
+        m_connection->window = XCreateWindow(d, DefaultRootWindow(d), rect.x, rect.y, unsigned(rect.width),
+                                             unsigned(rect.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                             CWOverrideRedirect | CWBackPixel, &attributes);
+        XMapWindow(d, m_connection->window);
+    } else {
+        XMoveWindow(d, m_connection->window, rect.x, rect.y);
+    }
+    XSync(d, False);
+}
+
 bool paintRoot(uint32_t background, const std::vector<Rect>& rects)
 {
     DisplayPtr d = open();
@@ -49,6 +105,20 @@ bool paintRoot(uint32_t background, const std::vector<Rect>& rects)
     XClearWindow(d.get(), root);
     XFreeGC(d.get(), gc);
     XFreePixmap(d.get(), pixmap);
+    XSync(d.get(), False);
+    return true;
+}
+
+bool fillRect(const Rect& rect)
+{
+    DisplayPtr d = open();
+    if (!d)
+        return false;
+    const Window root = DefaultRootWindow(d.get());
+    GC gc = XCreateGC(d.get(), root, 0, nullptr);
+    XSetForeground(d.get(), gc, pixelOf(rect.rgb));
+    XFillRectangle(d.get(), root, gc, rect.x, rect.y, unsigned(rect.width), unsigned(rect.height));
+    XFreeGC(d.get(), gc);
     XSync(d.get(), False);
     return true;
 }
@@ -146,7 +216,7 @@ void ClientWindow::close()
     m_display = nullptr;
 }
 
-int startXvfb(const char* size, char* name, int nameSize, bool withShm)
+int startXvfb(const char* size, char* name, int nameSize, bool withShm, const char* frameBufferDir)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -162,6 +232,8 @@ int startXvfb(const char* size, char* name, int nameSize, bool withShm)
                                       "-nolisten", "tcp", "-noreset"};
         if (!withShm)
             args.insert(args.end(), {"-extension", "MIT-SHM"});
+        if (frameBufferDir)
+            args.insert(args.end(), {"-fbdir", frameBufferDir});
         args.push_back(nullptr);
         execvp("Xvfb", const_cast<char* const*>(args.data()));
         _exit(127);

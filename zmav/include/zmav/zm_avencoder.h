@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct SwrContext;
 namespace ZM {
 
 class ZM_PictureConverter;
+class ZM_RepeatFrames;
 
 // Encoder choices the movie description has no field for.
 struct ZM_EncoderChoices {
@@ -69,6 +71,12 @@ public:
     // advances the video clock without writing anything.
     void writeVideoFrame(const unsigned char* data, int len);
 
+    // Fills one frame slot with the picture before it; yuv is that picture as writeYuvFrame
+    // got it. The repeat is stored as a frame that only says "as before" (next to no work and
+    // a few bytes); yuv is encoded again only when a key frame is due or the stream does not
+    // allow such frames. Unlike an empty slot, it is a frame of the file.
+    void repeatYuvFrame(const unsigned char* yuv);
+
     // Converts one source picture (exactly one picture's bytes, else false) into planar
     // YUV 4:2:0 at dst: the Y, U and V planes back to back, yuvPictureBytes() in all. It only
     // reads what init set, so a producer thread may convert while the encoding thread encodes;
@@ -108,6 +116,8 @@ public:
 
     uint32_t frameSlots() const { return m_frameSlots.load(); }
     int videoPackets() const { return m_videoPackets.load(); }
+    // Slots stored as "as before" frames (see repeatYuvFrame).
+    int repeatFrames() const { return m_repeatFrames.load(); }
     int audioPackets() const { return m_audioPackets.load(); }
     // Codec frames handed to the AAC encoder (a held short piece is not counted yet).
     int audioFrames() const { return m_audioFrames.load(); }
@@ -124,6 +134,11 @@ private:
     bool encodeVideo(AVFrame* picture);
     void encodeCopy(const unsigned char* yuv);
     void encodeLent(const unsigned char* yuv);
+    void repeatLatest();
+    bool writeRepeat();
+    bool keyFrameDue() const;
+    void followVideoPacket();
+    void paintBlack();
     bool encodeAudio(const unsigned char* data, int samples);
     void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
     void noteWrite(int result, const char* what);
@@ -153,6 +168,15 @@ private:
     AVFrame* m_audioFrame;
     AVPacket* m_packet;
     std::vector<unsigned char> m_heldAudio;
+    std::unique_ptr<ZM_RepeatFrames> m_repeats;
+    // m_dstFrame holds the latest picture (black before the first one), so that a slot
+    // without a picture can encode it again.
+    bool m_keptLatest = false;
+    bool m_anyPicture = false;
+    // Pictures sent to the video encoder whose packet has not come back yet.
+    int m_videoInFlight = 0;
+    int m_gopSize = 0;
+    int64_t m_keySlot = 0;
     bool m_fileOpen;
     bool m_headerWritten;
     ZM_EncoderChoices m_choices;
@@ -163,6 +187,7 @@ private:
 
     std::atomic<uint32_t> m_frameSlots;
     std::atomic<int> m_videoPackets;
+    std::atomic<int> m_repeatFrames{0};
     std::atomic<int> m_audioPackets;
     std::atomic<int> m_audioFrames;
     std::atomic<int> m_writeFailures{0};

@@ -15,6 +15,8 @@
 namespace ZM {
 
 class ZM_AVEncoder;
+class ZM_YuvIntake;
+struct ChangedAreas;
 struct PoolItem;
 struct ZM_EncoderChoices;
 
@@ -48,6 +50,8 @@ public:
     bool is_Working() const;
 
     bool ZM_writeVideo(const unsigned char* data, int size, bool block);
+    // A picture that differs from the last one accepted only where `changed` says.
+    bool ZM_writeVideo(const unsigned char* data, int size, bool block, const ChangedAreas& changed);
     bool ZM_writeAudio(const unsigned char* data, int size, bool block);
 
     bool encVideoFrame();
@@ -82,12 +86,16 @@ private:
     // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
+    bool sameAsLastPicture(const PoolItem& item) const;
+    void repeatLastPicture();
     void fillSlotWithoutPicture();
     void closeVideoTrack();
     void convertPicturesAtIntake();
     double audioFedTime() const;
 
     std::unique_ptr<ZM_AVEncoder> m_encoder;
+    // Converts the pictures handed in; the pool holds a function that uses it.
+    std::unique_ptr<ZM_YuvIntake> m_intake;
     ZM_MovieInfo m_movieInfo;
     std::string m_error;
     std::atomic<bool> m_stop{false};

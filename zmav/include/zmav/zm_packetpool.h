@@ -2,8 +2,11 @@
 #pragma once
 
 #include <zmav/queue_producer_consumer.h>
+#include <zmav/zmav.h>
 #include <zmav/zmav_export.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -18,6 +21,19 @@ struct PoolItem {
     int cap = 0;
     // The bytes were stored through the pool's intake conversion.
     bool converted = false;
+    // Which converted picture the buffer holds (0: none), so that the conversion can bring a
+    // reused buffer up to date by converting only what changed since.
+    uint64_t picture = 0;
+    // The conversion wrote the whole picture rather than only what changed in it.
+    bool whole = false;
+};
+
+// Where a picture handed in differs from the one accepted before it, as its producer knows:
+// everywhere, or only inside `count` rectangles (which the pool does not keep).
+struct ChangedAreas {
+    bool whole = true;
+    const ZMAV_Rect* rects = nullptr;
+    int count = 0;
 };
 
 // Process-wide bounded intake between one capture thread and the encoding thread. Producers
@@ -33,13 +49,19 @@ public:
     // Producer side: copies nbytes from data (null data queues an empty item). False when the
     // pool is closed, nbytes is negative or, without blocking, all N slots are taken.
     bool writenBytes(const unsigned char* data, int nbytes, bool block);
+    // writenBytes for a chunk of which the producer knows what changed (the intake conversion
+    // makes use of that). Blocking, it also waits while the intake's share of buffers is out.
+    bool writeChanged(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed);
 
     // A chunk of exactly `bytes` bytes is stored as the `storedBytes` that `convert` writes
-    // (on the producer's thread, in place of the copy) and marked converted; other chunks are
-    // copied as given. A null convert stores every chunk as given. Only while no producer is
-    // inside the pool: between two recordings.
-    using Convert = std::function<bool(const unsigned char* src, int len, unsigned char* dst)>;
-    void setIntake(int bytes, int storedBytes, Convert convert);
+    // into the item's buffer (on the producer's thread, in place of the copy) and marked
+    // converted; other chunks are copied as given. A null convert stores every chunk as given.
+    // `buffers` (0: any number) bounds the buffers writeChanged has out at once (queued, held
+    // by the consumer, spare): with that many out, it waits until the consumer hands one back.
+    // Only while no producer is inside the pool: between two recordings.
+    using Convert = std::function<bool(const unsigned char* src, int len, const ChangedAreas& changed,
+                                       PoolItem& item)>;
+    void setIntake(int bytes, int storedBytes, Convert convert, int buffers = 0);
 
     // Consumer side: fills dst with exactly n bytes; ReadClosed abandons a partial fill.
     int readnBytes(unsigned char* dst, int n);
@@ -75,12 +97,16 @@ private:
     ZMPacketPool& operator=(const ZMPacketPool&) = delete;
 
     int copyFromSegment(unsigned char* dst, int n);
-    PoolItem* copyChunk(const unsigned char* data, int nbytes);
+    bool write(const unsigned char* data, int nbytes, bool block, const ChangedAreas& changed, bool bounded);
+    PoolItem* copyChunk(const unsigned char* data, int nbytes, const ChangedAreas& changed, bool bounded);
+    std::unique_ptr<PoolItem> spareItem(bool wait, bool* closed);
+    void drop(std::unique_ptr<PoolItem> item);
 
     struct Intake {
         int bytes = 0;
         int storedBytes = 0;
         Convert convert;
+        int buffers = 0;
     };
 
     std::unique_ptr<queue_producer_consumer> m_queue;
@@ -89,6 +115,8 @@ private:
     std::unique_ptr<queue_producer_consumer> m_spares;
     Segment m_seg;
     Intake m_intake;
+    // Buffers the pool made that exist now (in items queued, held by the consumer or spare).
+    std::atomic<int> m_buffers{0};
 };
 
 using AudioPool = ZMPacketPool<0, 16>;

@@ -43,11 +43,27 @@ ZMAV_EXPORT void ZMAV_Resume(void* reserved1, void* reserved2);
 ZMAV_EXPORT void ZMAV_Stop(void* reserved1, void* reserved2);
 
 /* Copies one picture (width x height x 4 bytes of B,G,R,X, or width x height x 3 / 2 bytes
-   of NV21). Blocks while 5 pictures are waiting. A null picture (or a size of 0) fills one
-   frame slot. 1 when queued; 0 without a running recording, while paused or stopping, or for
-   a picture whose size is not the description's (it takes no slot). */
+   of NV21). Blocks while 5 pictures are waiting. A null picture (or a size of 0) says that
+   nothing changed: it fills one frame slot with the previous picture. 1 when queued; 0
+   without a running recording, while paused or stopping, or for a picture whose size is not
+   the description's (it takes no slot). */
 ZMAV_EXPORT int ZMAV_EncodeVideoFrame(void* reserved1, void* reserved2, const unsigned char* data,
                                       int size);
+
+/* A rectangle of a picture, in pixels from its top-left corner. */
+typedef struct ZMAV_Rect {
+    int x, y, width, height;
+} ZMAV_Rect;
+
+/* ZMAV_EncodeVideoFrame for a B,G,R,X picture that differs from the last picture accepted only
+   inside the count rectangles of changed (clipped to the picture): only those parts are
+   converted again, which on a mostly still screen saves most of the work. changed null or
+   count negative: the whole picture changed. After a refused picture, the next one must
+   describe the refused picture's changes too (or pass null). Besides blocking while 5
+   pictures are waiting, it blocks while the pictures the library holds would take more than
+   32 MB (at 3840 x 2160 that leaves the last picture and the next one). */
+ZMAV_EXPORT int ZMAV_EncodeVideoFrameChanged(void* reserved1, void* reserved2, const unsigned char* data,
+                                             int size, const ZMAV_Rect* changed, int count);
 
 /* Copies a chunk of interleaved signed 16-bit PCM of any length. Never blocks: 0 when 16
    chunks are already waiting (the chunk is dropped), otherwise as for pictures. */

@@ -174,6 +174,29 @@ Bgra DecodedPicture::pixel(int x, int y) const
     return p;
 }
 
+// One decoded frame as BGRA (swscale, accurate rounding, full chroma interpolation).
+DecodedPicture toBgra(const AVFrame* f, AVRational tb)
+{
+    DecodedPicture pic;
+    SwsContext* sws = sws_getContext(f->width, f->height, AVPixelFormat(f->format), f->width, f->height,
+                                     AV_PIX_FMT_BGRA, SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
+                                     nullptr, nullptr, nullptr);
+    if (!sws) {
+        pic.error = "no converter";
+        return pic;
+    }
+    pic.width = f->width;
+    pic.height = f->height;
+    pic.pts = f->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : f->best_effort_timestamp * av_q2d(tb);
+    pic.bgra.assign(size_t(f->width) * f->height * 4, 0);
+    uint8_t* dst[4] = {pic.bgra.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {f->width * 4, 0, 0, 0};
+    sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
+    sws_freeContext(sws);
+    pic.ok = true;
+    return pic;
+}
+
 DecodedPicture decodeVideoFrame(const std::string& path, int index)
 {
     DecodedPicture pic;
@@ -189,28 +212,29 @@ DecodedPicture decodeVideoFrame(const std::string& path, int index)
     decodeAll(ctx.get(), dec.get(), stream, [&](AVFrame* f) {
         if (seen++ < index)
             return true;
-        SwsContext* sws = sws_getContext(f->width, f->height, AVPixelFormat(f->format), f->width,
-                                         f->height, AV_PIX_FMT_BGRA,
-                                         SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-                                         nullptr, nullptr, nullptr);
-        if (!sws) {
-            pic.error = "no converter";
-            return false;
-        }
-        pic.width = f->width;
-        pic.height = f->height;
-        pic.pts = f->best_effort_timestamp == AV_NOPTS_VALUE ? 0 : f->best_effort_timestamp * av_q2d(tb);
-        pic.bgra.assign(size_t(f->width) * f->height * 4, 0);
-        uint8_t* dst[4] = {pic.bgra.data(), nullptr, nullptr, nullptr};
-        int dstStride[4] = {f->width * 4, 0, 0, 0};
-        sws_scale(sws, f->data, f->linesize, 0, f->height, dst, dstStride);
-        sws_freeContext(sws);
-        pic.ok = true;
+        pic = toBgra(f, tb);
         return false;
     });
     if (!pic.ok && pic.error.empty())
         pic.error = "the stream has only " + std::to_string(seen) + " pictures";
     return pic;
+}
+
+std::vector<DecodedPicture> decodeVideoFrames(const std::string& path)
+{
+    std::vector<DecodedPicture> pictures;
+    std::string error;
+    InputPtr ctx = openInput(path, error);
+    int stream = -1;
+    CodecPtr dec = ctx ? openDecoder(ctx.get(), AVMEDIA_TYPE_VIDEO, stream, error) : nullptr;
+    if (!dec)
+        return pictures;
+    const AVRational tb = ctx->streams[stream]->time_base;
+    decodeAll(ctx.get(), dec.get(), stream, [&](AVFrame* f) {
+        pictures.push_back(toBgra(f, tb));
+        return true;
+    });
+    return pictures;
 }
 
 int countVideoFrames(const std::string& path)
@@ -229,6 +253,42 @@ int countVideoFrames(const std::string& path)
         return true;
     });
     return count;
+}
+
+VideoPackets readVideoPackets(const std::string& path)
+{
+    VideoPackets result;
+    InputPtr ctx = openInput(path, result.error);
+    if (!ctx)
+        return result;
+    int stream = -1;
+    CodecPtr dec = openDecoder(ctx.get(), AVMEDIA_TYPE_VIDEO, stream, result.error);
+    if (!dec)
+        return result;
+    // A decoder that reports every flaw instead of hiding it.
+    dec->err_recognition = AV_EF_CRCCHECK | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_EXPLODE;
+    PacketPtr pkt(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    auto receive = [&] {
+        while (avcodec_receive_frame(dec.get(), frame.get()) == 0) {
+            ++result.pictures;
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(ctx.get(), pkt.get()) >= 0) {
+        if (pkt->stream_index == stream) {
+            result.sizes.push_back(pkt->size);
+            result.keys.push_back((pkt->flags & AV_PKT_FLAG_KEY) != 0);
+            if (avcodec_send_packet(dec.get(), pkt.get()) < 0)
+                ++result.decodeErrors;
+            receive();
+        }
+        av_packet_unref(pkt.get());
+    }
+    avcodec_send_packet(dec.get(), nullptr);
+    receive();
+    result.ok = true;
+    return result;
 }
 
 std::vector<int16_t> DecodedAudio::toS16() const

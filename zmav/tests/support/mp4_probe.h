@@ -65,8 +65,22 @@ struct DecodedPicture {
 // with swscale (accurate rounding, full chroma interpolation).
 DecodedPicture decodeVideoFrame(const std::string& path, int index);
 
+// Every picture of the video stream, in order (empty when the file cannot be read).
+std::vector<DecodedPicture> decodeVideoFrames(const std::string& path);
+
 // Number of pictures the video stream decodes to.
 int countVideoFrames(const std::string& path);
+
+// The video stream's packets in file order, decoded by a decoder that refuses any flaw.
+struct VideoPackets {
+    bool ok = false;
+    std::string error;
+    std::vector<int> sizes;
+    std::vector<bool> keys;
+    int decodeErrors = 0; // packets the strict decoder refused
+    int pictures = 0;     // pictures it decoded
+};
+VideoPackets readVideoPackets(const std::string& path);
 
 struct DecodedAudio {
     bool ok = false;
