@@ -42,7 +42,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, Shortcut& shortcu
     return argument;
 }
 
-// The shortcut specification's trigger text: "CTRL+F1" for Qt's "Ctrl+F1".
+// The trigger text the portal expects: "CTRL+F1" for Qt's "Ctrl+F1".
 QString trigger(const QKeySequence& key)
 {
     QString text = key.toString(QKeySequence::PortableText);

@@ -4,12 +4,12 @@
 #include "zm_recordsession.h"
 
 #include <capture/zm_monitors.h>
+#include <common/zm_signalexit.h>
 
 #include <QCoreApplication>
 #include <QByteArray>
 #include <QList>
 
-#include <csignal>
 #include <cstdio>
 
 #ifdef ZM_SYSTEM_SOUND
@@ -17,31 +17,6 @@
 #endif
 
 namespace {
-
-void onSignal(int)
-{
-    ZMRecordSession::requestStop();
-}
-
-// Ctrl+C, SIGTERM (logout, shutdown) and SIGHUP (the terminal closed) ask for a stop. The
-// handler stays: a second signal while the file is being finished only asks again and never
-// cuts the finishing short. A signal the program was started with ignored (under nohup, or by a
-// parent that ignores Ctrl+C) stays ignored. The file-size limit (ulimit -f) must arrive as a
-// failed write, which stops the recording and keeps the file, not as a fatal signal.
-void installSignalHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction inherited {};
-        if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
-            continue;
-        sigaction(signal, &action, nullptr);
-    }
-    std::signal(SIGXFSZ, SIG_IGN);
-}
 
 // One line a monitor, numbered as --monitor takes them.
 int listMonitors(const QString& display)
@@ -120,6 +95,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
         return session.failureStatus();
     }
-    installSignalHandlers();
+    // Ctrl+C, SIGTERM (logout, shutdown) and SIGHUP (the terminal closed) ask for a stop; the
+    // file-size limit arrives as a failed write (see ZMSignalExit).
+    const ZMSignalExit signalExit(&ZMRecordSession::requestStop);
     return session.run();
 }
