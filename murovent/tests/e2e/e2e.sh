@@ -79,7 +79,12 @@ grep -q "libZMAV.so.* => $prefix/lib/" <<<"$libraries" || fail "the installed pr
 # Another program builds against the installed library through its pkg-config file.
 printf '#include <zmav/zmav.h>\nint main(void) { return ZMAV_GetWriteFailures(0, 0); }\n' >"$work/user.c"
 flags=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs ZMAV) || fail "no ZMAV.pc"
-cc -std=c11 "$work/user.c" $flags -o "$work/user" && "$work/user" || fail "building against ZMAV.pc ($flags)"
+# A sanitized library needs its runtime linked first into the program that uses it.
+sanitizer=()
+ldd "$prefix"/lib/libZMAV.so | grep -q libasan && sanitizer=(-fsanitize=address,undefined)
+ldd "$prefix"/lib/libZMAV.so | grep -q libtsan && sanitizer=(-fsanitize=thread)
+cc -std=c11 "${sanitizer[@]}" "$work/user.c" $flags -o "$work/user" && "$work/user" ||
+  fail "building against ZMAV.pc ($flags)"
 
 cat >"$work/server.json" <<'EOF'
 {"getProductInfo": {"body": "{\"version\":\"3.2.2\",\"canUseMinVersion\":\"3.0.0\",\"productName\":\"Murovent\"}"},
