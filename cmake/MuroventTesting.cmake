@@ -15,6 +15,9 @@
 # (LANG and LC_ALL) and no MUROVENT_LANG, so the program chooses by the locale.
 set(MUROVENT_TESTENV ${CMAKE_SOURCE_DIR}/scripts/testenv)
 set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
+# The build without system sound runs only the tests labelled nosys: mv_nosys_tests builds
+# just the programs they run, not the whole tree.
+add_custom_target(mv_nosys_tests)
 
 function(mv_add_test)
   cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG;SIZE"
@@ -69,4 +72,11 @@ function(mv_add_test)
   endif()
   set_tests_properties(${T_NAME} PROPERTIES
     ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  if("nosys" IN_LIST T_LABELS)
+    foreach(word ${T_COMMAND})
+      if(word MATCHES "^\\$<TARGET_FILE:([^>]+)>$")
+        add_dependencies(mv_nosys_tests ${CMAKE_MATCH_1})
+      endif()
+    endforeach()
+  endif()
 endfunction()
