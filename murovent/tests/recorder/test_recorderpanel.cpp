@@ -739,6 +739,40 @@ private slots:
         QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
     }
 
+    // A disk that fills during the recording: warned once while there is still room, then the
+    // failed write stops the recording with the system's reason and what was written plays.
+    void fullDiskStopsTheRecording()
+    {
+        const QString disk = m_dir->path() + "/small";
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", disk}) != 0)
+            QSKIP("mounting a small file system needs root");
+        // About 45 kB left: less than a minute of this recording, filled within seconds.
+        QProcess::execute("dd", {"if=/dev/zero", "of=" + disk + "/filler", "bs=4k", "count=245"});
+        m_save->setDir(disk);
+        setMode(0);
+        clickStart();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Recording));
+        QTRY_COMPARE_WITH_TIMEOUT(m_answerer->messages.size(), 2, 40000);
+        const QString movie = disk + "/" + m_save->fileName() + ".mp4";
+        const mp4probe::Mp4Info info = mp4probe::probeMp4(movie.toStdString());
+        const int frames = mp4probe::countVideoFrames(movie.toStdString());
+        QProcess::execute("umount", {disk});
+        QVERIFY2(m_answerer->messages[0].startsWith("磁盘空间即将用完, 录制仍在继续.\n"),
+                 qPrintable(m_answerer->messages[0]));
+        QVERIFY2(m_answerer->messages[1].startsWith("录制文件写入出错, 录制已停止, 之前录制的内容已保存.\n")
+                     && m_answerer->messages[1].endsWith("No space left on device"),
+                 qPrintable(m_answerer->messages[1]));
+        m_answerer->messages.clear();
+        QCOMPARE(m_panel->state(), int(ZMAVRecorderMenu::Stopped));
+        QVERIFY2(info.ok, info.error.c_str());
+        QVERIFY2(info.duration >= 1.0, qPrintable(QString::number(info.duration)));
+        QVERIFY(info.stream("audio"));
+        QVERIFY2(std::abs(frames - info.stream("video")->duration * 10) <= 2,
+                 qPrintable(QString("%1 frames, video %2 s, file %3 s").arg(frames)
+                                .arg(info.stream("video")->duration).arg(info.duration)));
+    }
+
     void missingMicrophoneIsReported()
     {
         if (hasSoundServer())
