@@ -229,6 +229,18 @@ private:
         QVERIFY(widget<QToolButton>("tb_screenshot")->isChecked());
     }
 
+    // A file system of 1 MiB with about freeKiB left, mounted in the test's folder (it needs
+    // root); an empty path where it cannot be mounted.
+    QString smallDisk(const QString& name, int freeKiB)
+    {
+        const QString disk = m_dir->path() + "/" + name;
+        if (!QDir().mkpath(disk) || QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", disk}) != 0)
+            return {};
+        QProcess::execute("dd", {"if=/dev/zero", "of=" + disk + "/filler", "bs=4k",
+                                 QString("count=%1").arg((1024 - freeKiB) / 4)});
+        return disk;
+    }
+
     void clickStart()
     {
         QTest::mouseClick(widget<QToolButton>("tb_start_pause"), Qt::LeftButton);
@@ -725,11 +737,9 @@ private slots:
 
         // A full disk still takes the empty file the checks create, then refuses the header.
         format->setCurrentIndex(0);
-        const QString full = m_dir->path() + "/full";
-        QVERIFY(QDir().mkpath(full));
-        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", full}) != 0)
+        const QString full = smallDisk("full", 0);
+        if (full.isEmpty())
             QSKIP("mounting a small file system needs root");
-        QProcess::execute("dd", {"if=/dev/zero", "of=" + full + "/filler", "bs=4k", "count=64"});
         m_save->setDir(full);
         clickStart();
         message = m_answerer->takeMessage();
@@ -743,12 +753,10 @@ private slots:
     // failed write stops the recording with the system's reason and what was written plays.
     void fullDiskStopsTheRecording()
     {
-        const QString disk = m_dir->path() + "/small";
-        QVERIFY(QDir().mkpath(disk));
-        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", disk}) != 0)
+        // Less than a minute of this recording, filled within seconds.
+        const QString disk = smallDisk("small", 44);
+        if (disk.isEmpty())
             QSKIP("mounting a small file system needs root");
-        // About 45 kB left: less than a minute of this recording, filled within seconds.
-        QProcess::execute("dd", {"if=/dev/zero", "of=" + disk + "/filler", "bs=4k", "count=245"});
         m_save->setDir(disk);
         setMode(0);
         clickStart();
