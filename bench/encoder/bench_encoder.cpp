@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -74,42 +75,65 @@ std::vector<std::vector<uint8_t>> motionPictures(int w, int h)
     return pics;
 }
 
+// A video-only encoder writing into a temporary folder of its own, removed with it.
+class BenchEncoder {
+public:
+    BenchEncoder(int w, int h, int gopSize)
+    {
+        info.FrameFormat = FRAME_BGRA;
+        info.width = w;
+        info.height = h;
+        info.frameRate = 30;
+        info.gopSize = gopSize;
+        info.has_audio_video = ZM_VIDEO;
+    }
+    ~BenchEncoder()
+    {
+        encoder.reset();
+        std::remove(m_file.c_str());
+        rmdir(m_dir);
+    }
+
+    // Opens the file; a failure skips the benchmark with its reason.
+    bool open(benchmark::State& state)
+    {
+        if (!mkdtemp(m_dir)) {
+            state.SkipWithError("no temporary folder");
+            return false;
+        }
+        m_file = std::string(m_dir) + "/bench.mp4";
+        std::snprintf(info.save_path, sizeof info.save_path, "%s", m_file.c_str());
+        try {
+            encoder->init(&info);
+        } catch (const std::exception& error) {
+            state.SkipWithError(error.what());
+            return false;
+        }
+        return true;
+    }
+
+    ZM_MovieInfo info;
+    std::unique_ptr<ZM::ZM_AVEncoder> encoder = std::make_unique<ZM::ZM_AVEncoder>(ZM_VIDEO);
+
+private:
+    char m_dir[32] = "/tmp/zmav_bench_XXXXXX";
+    std::string m_file;
+};
+
 void writeVideoFrame(benchmark::State& state, bool motion)
 {
     const int w = int(state.range(0)), h = int(state.range(1));
     const auto pics = motion ? motionPictures(w, h) : desktopPictures(w, h);
-    char dir[] = "/tmp/zmav_bench_XXXXXX";
-    if (!mkdtemp(dir)) {
-        state.SkipWithError("no temporary folder");
+    BenchEncoder bench(w, h, 30);
+    bench.info.videoBitRate = int(w * h * 1.5 * 0.3);
+    if (!bench.open(state))
         return;
+    int i = 0;
+    for (auto _ : state) {
+        bench.encoder->writeVideoFrame(pics[i].data(), int(pics[i].size()));
+        i = (i + 1) % kPictures;
     }
-    const std::string file = std::string(dir) + "/bench.mp4";
-    ZM_MovieInfo info;
-    info.FrameFormat = FRAME_BGRA;
-    info.width = w;
-    info.height = h;
-    info.frameRate = 30;
-    info.gopSize = 30;
-    info.videoBitRate = int(w * h * 1.5 * 0.3);
-    info.has_audio_video = ZM_VIDEO;
-    std::snprintf(info.save_path, sizeof info.save_path, "%s", file.c_str());
-    {
-        ZM::ZM_AVEncoder enc(ZM_VIDEO);
-        try {
-            enc.init(&info);
-        } catch (const std::string& message) {
-            state.SkipWithError(message.c_str());
-            return;
-        }
-        int i = 0;
-        for (auto _ : state) {
-            enc.writeVideoFrame(pics[i].data(), int(pics[i].size()));
-            i = (i + 1) % kPictures;
-        }
-        state.SetItemsProcessed(state.iterations());
-    }
-    std::remove(file.c_str());
-    rmdir(dir);
+    state.SetItemsProcessed(state.iterations());
 }
 
 // A slot that repeats the picture before it: encoded again by x264 (what an unchanged picture
@@ -119,43 +143,22 @@ void repeatPicture(benchmark::State& state, bool encodeAgain)
 {
     const int w = int(state.range(0)), h = int(state.range(1));
     const auto pics = desktopPictures(w, h);
-    char dir[] = "/tmp/zmav_bench_XXXXXX";
-    if (!mkdtemp(dir)) {
-        state.SkipWithError("no temporary folder");
+    BenchEncoder bench(w, h, 1 << 30); // no key frames in between: only the repeats are measured
+    if (!bench.open(state))
         return;
-    }
-    const std::string file = std::string(dir) + "/bench.mp4";
-    ZM_MovieInfo info;
-    info.FrameFormat = FRAME_BGRA;
-    info.width = w;
-    info.height = h;
-    info.frameRate = 30;
-    info.gopSize = 1 << 30; // no key frames in between: only the repeats are measured
-    info.has_audio_video = ZM_VIDEO;
-    std::snprintf(info.save_path, sizeof info.save_path, "%s", file.c_str());
-    {
-        ZM::ZM_AVEncoder enc(ZM_VIDEO);
-        try {
-            enc.init(&info);
-        } catch (const std::exception& error) {
-            state.SkipWithError(error.what());
-            return;
-        }
-        std::vector<unsigned char> yuv(size_t(enc.yuvPictureBytes()));
-        enc.toYuv(pics[0].data(), int(pics[0].size()), yuv.data());
-        // The encoder settles on the picture first, as it would after a change.
-        for (int i = 0; i < 8; ++i)
+    ZM::ZM_AVEncoder& enc = *bench.encoder;
+    std::vector<unsigned char> yuv(size_t(enc.yuvPictureBytes()));
+    enc.toYuv(pics[0].data(), int(pics[0].size()), yuv.data());
+    // The encoder settles on the picture first, as it would after a change.
+    for (int i = 0; i < 8; ++i)
+        enc.writeYuvFrame(yuv.data());
+    for (auto _ : state) {
+        if (encodeAgain)
             enc.writeYuvFrame(yuv.data());
-        for (auto _ : state) {
-            if (encodeAgain)
-                enc.writeYuvFrame(yuv.data());
-            else
-                enc.repeatYuvFrame(yuv.data());
-        }
-        state.SetItemsProcessed(state.iterations());
+        else
+            enc.repeatYuvFrame(yuv.data());
     }
-    std::remove(file.c_str());
-    rmdir(dir);
+    state.SetItemsProcessed(state.iterations());
 }
 
 void BM_Repeat_EncodedAgain(benchmark::State& state) { repeatPicture(state, true); }
