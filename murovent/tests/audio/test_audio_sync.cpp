@@ -66,6 +66,27 @@ void stopAv()
     Capture_StopScreen();
 }
 
+// Records while the client flashes and beeps, and measures the file.
+avmeasure::Offsets recordFlashesAndBeeps(const std::string& path, FlashBeepClient& client,
+                                         const ZMSoundRequest& request = requestFor(Source::SystemSound))
+{
+    avmeasure::Offsets failed;
+    if (!client.start()) {
+        failed.error = "the flash and beep client did not start";
+        return failed;
+    }
+    openAv(path, request);
+    startAv();
+    const bool done = waitUntil([&] { return client.done(); }, 15000);
+    spin(300);
+    stopAv();
+    if (!done) {
+        failed.error = "the flash and beep client did not finish";
+        return failed;
+    }
+    return avmeasure::measure(path);
+}
+
 void report(const char* what, const avmeasure::Offsets& m)
 {
     std::printf("%s: %zu flashes, %zu beeps, offsets (beep - flash, ms):", what, m.flashes.size(),
@@ -87,14 +108,7 @@ TEST(AudioVideoSync, BeepsLieOnTheirFlashes)
 {
     const std::string path = tempPath("sync.mp4");
     FlashBeepClient client({2.5, 3.3, 4.1, 4.9});
-    ASSERT_TRUE(client.start());
-    openAv(path);
-    startAv();
-    ASSERT_TRUE(waitUntil([&] { return client.done(); }, 15000));
-    spin(300);
-    stopAv();
-
-    const avmeasure::Offsets m = avmeasure::measure(path);
+    const avmeasure::Offsets m = recordFlashesAndBeeps(path, client);
     ASSERT_TRUE(m.error.empty()) << m.error;
     report("sync", m);
     EXPECT_EQ(m.flashes.size(), 4u);
@@ -151,14 +165,7 @@ TEST(AudioVideoSync, MixedBeepsOfEitherInputLieOnTheirFlashes)
         SCOPED_TRACE(sink);
         const std::string path = tempPath(std::string("mixed-") + sink + ".mp4");
         FlashBeepClient client({2.5, 3.3, 4.1, 4.9}, 1000, sink);
-        ASSERT_TRUE(client.start());
-        openAv(path, mix);
-        startAv();
-        ASSERT_TRUE(waitUntil([&] { return client.done(); }, 15000));
-        spin(300);
-        stopAv();
-
-        const avmeasure::Offsets m = avmeasure::measure(path);
+        const avmeasure::Offsets m = recordFlashesAndBeeps(path, client, mix);
         ASSERT_TRUE(m.error.empty()) << m.error;
         report(sink == std::string("rec") ? "mixed, system sound" : "mixed, microphone", m);
         EXPECT_EQ(m.flashes.size(), 4u);
