@@ -82,6 +82,9 @@ constexpr int kBandGap = 16;
 // Beyond this share of the area, or this many parts, one request for all of it is cheaper.
 constexpr int kMostPercent = 50;
 constexpr size_t kMostParts = 32;
+// Drawing that lands while the parts are fetched is fetched too, this many times at most;
+// a screen that keeps changing under the grab is then taken whole, in one request.
+constexpr int kMostRounds = 3;
 
 // The image's top-left corner sits at the pointer position minus the hot spot, so the
 // tip of an arrow lands exactly where the pointer is. In frame pixels of an area at x, y.
@@ -430,17 +433,30 @@ ZMScreenBackend::Next Grab_X11::grabChanges()
 {
     if (!m_valid)
         return Next::Lost;
-    std::vector<QRect> parts = grabbable(m_damage->take(QRect(m_x, m_y, m_width, m_height)));
-    if (m_lost) {
-        loseScreen();
-        return Next::Lost;
-    }
-    if (parts.size() > kMostParts
-        || pixelsIn(parts) * 100 > static_cast<long long>(m_width) * m_height * kMostPercent)
-        return grabWhole() ? Next::Picture : Next::Lost;
-    if (!grabParts(parts) || (m_grabCursor && m_hasXFixes && !refreshCursor(&parts)) || m_lost) {
-        loseScreen();
-        return Next::Lost;
+    const QRect area(m_x, m_y, m_width, m_height);
+    const long long most = static_cast<long long>(m_width) * m_height * kMostPercent;
+    std::vector<QRect> parts;
+    // Each part is its own request, and other clients draw between them: a part fetched late
+    // may show a later moment than one fetched early. What was drawn meanwhile is fetched
+    // again until the server reports nothing new, so the picture is the screen at one moment.
+    for (int round = 0;; ++round) {
+        std::vector<QRect> more = grabbable(m_damage->take(area));
+        if (m_lost) {
+            loseScreen();
+            return Next::Lost;
+        }
+        if (round > 0 && more.empty())
+            break;
+        if (round == kMostRounds || parts.size() + more.size() > kMostParts
+            || (pixelsIn(parts) + pixelsIn(more)) * 100 > most)
+            return grabWhole() ? Next::Picture : Next::Lost;
+        if (!grabParts(more) || (m_grabCursor && m_hasXFixes && !refreshCursor(&more)) || m_lost) {
+            loseScreen();
+            return Next::Lost;
+        }
+        if (more.empty()) // nothing drawn, and the pointer stayed
+            break;
+        parts.insert(parts.end(), more.begin(), more.end());
     }
     if (parts.empty())
         return Next::NothingNew;

@@ -836,6 +836,55 @@ TEST_F(RecordTest, StillScreenFillsEveryFrameWithOnePicture)
     EXPECT_LE(std::atoi(messages.c_str() + at + 13), 3) << messages;
 }
 
+// Another client keeps repainting a place in its current colour, and 60 times a second gives it
+// and two far-apart places a new colour in one request. Following changes, a late fetch of the
+// repainted place must not show the new colour while the others still show the old one. A third
+// client keeps the server busy below the area, so the recorder's requests wait, as on a loaded
+// machine, and the new colour often lands between finding what changed and fetching it.
+TEST_F(RecordTest, APictureNeverMixesTwoMoments)
+{
+    ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
+    const xscene::Rect middle{300, 160, 64, 24, 0};
+    const std::vector<xscene::Rect> all{{300, 8, 64, 24, 0}, middle, {300, 320, 64, 24, 0}};
+    std::atomic<bool> stop{false};
+    std::thread painter([&] {
+        xscene::Canvas canvas;
+        auto next = std::chrono::steady_clock::now();
+        for (int i = 0; canvas.isOpen() && !stop; ++i) {
+            const uint32_t colour = i % 2 ? kRed : kMagenta;
+            canvas.fillAtOnce(all, colour);
+            next += std::chrono::milliseconds(17);
+            while (std::chrono::steady_clock::now() < next)
+                canvas.fill({middle.x, middle.y, middle.width, middle.height, colour});
+        }
+    });
+    std::thread hog([&] {
+        xscene::Canvas canvas;
+        const std::vector<xscene::Rect> below(8, {0, 400, 1920, 680, 0});
+        for (int i = 0; canvas.isOpen() && !stop; ++i)
+            canvas.fillAtOnce(below, uint32_t(i));
+    });
+    const std::string out = path("moments.mp4");
+    std::string messages;
+    const int status = record({"--area", "0,0,640,360", "--fps", "60", "--duration", "4", out}, &messages);
+    stop = true;
+    painter.join();
+    hog.join();
+    ASSERT_EQ(status, 0) << messages;
+    int mixed = 0, red = 0;
+    const std::vector<mp4probe::DecodedPicture> pictures = mp4probe::decodeVideoFrames(out);
+    for (const mp4probe::DecodedPicture& picture : pictures) {
+        const bool top = picture.pixel(332, 20).b < 128, centre = picture.pixel(332, 172).b < 128,
+                   bottom = picture.pixel(332, 332).b < 128;
+        mixed += top != centre || centre != bottom;
+        red += top && centre && bottom;
+    }
+    EXPECT_GE(pictures.size(), 220u);
+    EXPECT_EQ(mixed, 0) << "of " << pictures.size();
+    EXPECT_GT(red, 0);
+    EXPECT_LT(red, int(pictures.size()));
+}
+
 // Writing into the X server's frame buffer file changes the screen without any damage being
 // reported; the whole grab every two seconds still finds it.
 TEST(RecordMissedDamage, AChangeWithoutDamageIsCaughtByTheWholeGrab)

@@ -68,6 +68,18 @@ void Canvas::fill(const Rect& rect)
     XSync(d, False);
 }
 
+void Canvas::fillAtOnce(const std::vector<Rect>& rects, uint32_t rgb)
+{
+    Display* d = m_connection->display.get();
+    std::vector<XRectangle> boxes;
+    for (const Rect& r : rects)
+        boxes.push_back({short(r.x), short(r.y), static_cast<unsigned short>(r.width),
+                         static_cast<unsigned short>(r.height)});
+    XSetForeground(d, m_connection->gc, pixelOf(rgb));
+    XFillRectangles(d, DefaultRootWindow(d), m_connection->gc, boxes.data(), int(boxes.size()));
+    XSync(d, False);
+}
+
 void Canvas::showWindow(const Rect& rect)
 {
     Display* d = m_connection->display.get();

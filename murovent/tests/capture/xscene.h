@@ -28,6 +28,9 @@ public:
     Canvas& operator=(const Canvas&) = delete;
     bool isOpen() const;
     void fill(const Rect& rect);
+    // All of them in one colour and one request: no other client ever sees some filled and
+    // others not.
+    void fillAtOnce(const std::vector<Rect>& rects, uint32_t rgb);
     // An unmanaged window of rect.rgb at rect: made and shown the first time, then moved.
     void showWindow(const Rect& rect);
 
