@@ -80,9 +80,12 @@ grep -q "libZMAV.so.* => $prefix/lib/" <<<"$libraries" || fail "the installed pr
 printf '#include <zmav/zmav.h>\nint main(void) { return ZMAV_GetWriteFailures(0, 0); }\n' >"$work/user.c"
 flags=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs ZMAV) || fail "no ZMAV.pc"
 # A sanitized library needs its runtime linked first into the program that uses it.
+# (ldd's list is read whole: grep -q leaving early could break the pipe and, with pipefail, fail
+# the test even though it matched.)
 sanitizer=()
-ldd "$prefix"/lib/libZMAV.so | grep -q libasan && sanitizer=(-fsanitize=address,undefined)
-ldd "$prefix"/lib/libZMAV.so | grep -q libtsan && sanitizer=(-fsanitize=thread)
+needs=$(ldd "$prefix"/lib/libZMAV.so)
+grep -q libasan <<<"$needs" && sanitizer=(-fsanitize=address,undefined)
+grep -q libtsan <<<"$needs" && sanitizer=(-fsanitize=thread)
 cc -std=c11 "${sanitizer[@]}" "$work/user.c" $flags -o "$work/user" && "$work/user" ||
   fail "building against ZMAV.pc ($flags)"
 
