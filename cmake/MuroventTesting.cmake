@@ -1,10 +1,10 @@
-# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [NOTIFY] [TONE hz] [LANG locale]
+# mv_add_test(NAME n COMMAND cmd [args...] [X] [TRAY] [PULSE] [DBUS] [NOTIFY] [TONE hz] [LANG locale]
 #             [WAYLAND] [STAGE files...] [LABELS l...] [TIMEOUT s] [SIZE WxH]
 #             [MONITORS NAME:WxH+X+Y...] [ENV VAR=value...])
 #
 # Registers a test that runs inside scripts/testenv: X gives it a private Xvfb, TRAY a tray
 # host on it, PULSE a private PulseAudio server, TONE a real-time sine on the default input,
-# NOTIFY a private session bus with a notification server on the display, WAYLAND a headless
+# DBUS a private session bus, NOTIFY that with a notification server on the display, WAYLAND a headless
 # Wayland desktop with the screen cast portal (as root, the test runs as a plain user; STAGE
 # names the other programs it starts, which it finds in $MUROVENT_STAGE).
 # SIZE sets the X screen's size, MONITORS splits it into RandR monitors, ENV adds variables
@@ -20,7 +20,7 @@ set(MUROVENT_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/cmake/sanitizer)
 add_custom_target(mv_nosys_tests)
 
 function(mv_add_test)
-  cmake_parse_arguments(T "X;TRAY;PULSE;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG;SIZE"
+  cmake_parse_arguments(T "X;TRAY;PULSE;DBUS;NOTIFY;WAYLAND" "NAME;TONE;TIMEOUT;LANG;SIZE"
                         "COMMAND;LABELS;STAGE;MONITORS;ENV" ${ARGN})
   set(flags)
   if(T_X)
@@ -34,6 +34,9 @@ function(mv_add_test)
   endif()
   if(T_TONE)
     list(APPEND flags --tone ${T_TONE})
+  endif()
+  if(T_DBUS)
+    list(APPEND flags --dbus)
   endif()
   if(T_NOTIFY)
     list(APPEND flags --notify)

@@ -68,6 +68,9 @@ ZMPortalShortcuts::ZMPortalShortcuts(QObject* parent)
 {
     qDBusRegisterMetaType<Shortcut>();
     qDBusRegisterMetaType<QList<Shortcut>>();
+    // QtDBus finds a slot's argument types by name, and an object path's name is known only
+    // once its type is registered: until then the Activated slot cannot be connected.
+    qRegisterMetaType<QDBusObjectPath>();
 }
 
 ZMPortalShortcuts::~ZMPortalShortcuts()
@@ -124,7 +127,10 @@ void ZMPortalShortcuts::onSessionCreated(uint code, const QVariantMap& results)
 {
     QDBusConnection::sessionBus().disconnect(kService, m_pending, kRequest, QStringLiteral("Response"), this,
                                              SLOT(onSessionCreated(uint,QVariantMap)));
-    m_session = results.value(QStringLiteral("session_handle")).toString();
+    // A string by the interface's first description, an object path from some portals.
+    const QVariant handle = results.value(QStringLiteral("session_handle"));
+    m_session = handle.metaType() == QMetaType::fromType<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path()
+                                                                          : handle.toString();
     if (code != 0 || m_session.isEmpty()) {
         qCWarning(lcHotkey) << "the portal made no shortcut session, answer" << code;
         return;

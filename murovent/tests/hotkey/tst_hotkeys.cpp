@@ -3,8 +3,10 @@
 // programs from a second X client.
 #include "hotkeysetdlg.h"
 #include "otherxclient.h"
+#include "portalstandin.h"
 #include "zm_globalshortcut.h"
 #include "zm_hotkeymgr.h"
+#include "zm_portalshortcuts.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -82,6 +84,7 @@ private slots:
     void fileEdgeCases();
     void dialogShowsAndSavesTheKeys();
     void dialogAsksAboutAKeyInUse();
+    void portalBindsTheKeysAndReportsTheirUse();
 
 private:
     void expectActivation(const char* keys, int index);
@@ -360,6 +363,31 @@ void TestHotKeys::dialogAsksAboutAKeyInUse()
     expectActivation("ctrl+F4", 1);
     m_other.ungrab("F5", kAlt);
     QVERIFY(mgr->setHotKey(1, QKeySequence("Ctrl+F3")));
+}
+
+// On Wayland the portal binds the keys. The session handle comes as a string from some portals
+// and as an object path from others; either way the keys are bound with their triggers, only
+// this session's activations count, and the session is closed at the end. (Nothing asks for
+// the portal before the stand-in holds its name: the bus would start the real one.)
+void TestHotKeys::portalBindsTheKeysAndReportsTheirUse()
+{
+    for (const bool asObjectPath : {false, true}) {
+        PortalStandIn portal(asObjectPath);
+        QVERIFY(portal.isServing());
+        QVERIFY(ZMPortalShortcuts::offered());
+        auto keys = std::make_unique<ZMPortalShortcuts>();
+        QSignalSpy used(keys.get(), &ZMPortalShortcuts::activated);
+        keys->bind({QKeySequence(QStringLiteral("Ctrl+Alt+R")), QKeySequence(QStringLiteral("Shift+F9"))});
+        QTRY_COMPARE(portal.triggers().value(QStringLiteral("stop")), QStringLiteral("SHIFT+F9"));
+        QCOMPARE(portal.triggers().value(QStringLiteral("start-pause")), QStringLiteral("CTRL+ALT+R"));
+        portal.activate(portal.session() + QStringLiteral("_other"), QStringLiteral("start-pause"));
+        portal.activate(portal.session(), QStringLiteral("stop"));
+        QTRY_VERIFY(!used.isEmpty());
+        QCOMPARE(used.count(), 1);
+        QCOMPARE(used.at(0).at(0).toInt(), int(ZMHotKeyMgr::GSC_Stop));
+        keys.reset();
+        QTRY_VERIFY(portal.calls().contains(QStringLiteral("Close")));
+    }
 }
 
 QTEST_MAIN(TestHotKeys)
