@@ -6,7 +6,8 @@
 # path: our CPU per new picture, the display side's extra CPU per new picture while recording
 # (the compositor, the portal and PipeWire; or the X server: its CPU while recording less its
 # CPU over as long a time just before, with the same content moving), new pictures against
-# expected, and how many pictures the portal sent.
+# expected, and how many pictures the portal sent (and how many of those a newer one replaced
+# before a frame slot took it).
 #
 #   bench/capture/wayland.sh [BUILD_DIR]   (needs murovent-record, screen_animate and the
 #                                            portal helper mv_screencopy_shim)
@@ -54,7 +55,7 @@ QT_LOGGING_RULES=murovent.capture.info=true /usr/bin/time -f "%U %S" -o "$TMPDIR
 wall=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN{print e-s}')
 kill "$animation"
 awk '{ printf "%.3f ", $1 + $2 }' "$TMPDIR/time.txt"
-sent=$(sed -n 's/.*stream closed: \([0-9]*\) pictures received.*/\1/p' "$TMPDIR/rec.log")
+sent=$(sed -n 's/.*stream closed: \([0-9]*\) pictures received, \([0-9]*\) replaced.*/\1(\2)/p' "$TMPDIR/rec.log")
 sed -n 's/.*video  \([0-9]*\) slots.*new pictures \([0-9]*\).*/\2 \1/p' "$TMPDIR/rec.log" | tr -d '\n'
 echo " ${sent:--}"
 for i in "${!pids[@]}"; do
@@ -72,7 +73,7 @@ report() {  # report LABEL < measure's output
     side+=$(printf " %s %.2f" "$name" "$(awk -v e="$extra" -v p="$pictures" 'BEGIN{print e * 1000 / p}')")
     total=$(awk -v t="$total" -v e="$extra" 'BEGIN{print t + e}')
   done
-  printf "%-7s %8.2f %8.2f %14s %6s   %s\n" "$label" "$(awk -v c="$ours" -v p="$pictures" 'BEGIN{print c * 1000 / p}')" \
+  printf "%-7s %8.2f %8.2f %14s %9s   %s\n" "$label" "$(awk -v c="$ours" -v p="$pictures" 'BEGIN{print c * 1000 / p}')" \
     "$(awk -v c="$total" -v p="$pictures" 'BEGIN{print c * 1000 / p}')" "$pictures/$slots ($((seconds * 30)))" \
     "$sent" "${side# }"
   echo "$label $ours $total $pictures" >>"$results"
@@ -82,7 +83,7 @@ results=$(mktemp /tmp/mvbench-wayland.XXXXXX)
 trap 'rm -f "$results"' EXIT
 export BENCH_SECONDS=$seconds BENCH_RECORD="$record" BENCH_ANIMATE="$animate"
 printf "capture benchmark, Wayland: %s s at 30 fps, 1280x720, full-screen motion, %s cores\n" "$seconds" "$(nproc)"
-printf "%-7s %8s %8s %14s %6s   %s\n" path "ours ms" "all ms" "new (expected)" sent "display side's extra ms per new picture"
+printf "%-7s %8s %8s %14s %9s   %s\n" path "ours ms" "all ms" "new (expected)" "sent(rpl)" "display side's extra ms per new picture"
 stage=(--stage "$record" --stage "$animate")
 "$top/scripts/testenv" --wayland "$shim" "${stage[@]}" -- bash -c "$measure" _ portal \
   sway xdg-desktop-portal-wlr pipewire | report portal
@@ -90,4 +91,5 @@ stage=(--stage "$record" --stage "$animate")
 awk '{ cpu[$1] = $3 / $4; ours[$1] = $2 / $4 } END {
   printf "ratio portal/x11: CPU per new picture %.2f (ours alone %.2f)\n", cpu["portal"] / cpu["x11"], ours["portal"] / ours["x11"] }' "$results"
 echo "ms: CPU milliseconds per new picture; all: ours + the display side's extra while recording;"
-echo "new: pictures taken / frame slots in the file; sent: pictures the portal delivered"
+echo "new: pictures taken / frame slots in the file; sent: pictures the portal delivered (rpl: of"
+echo "those, replaced by a newer one before a frame slot took them)"
