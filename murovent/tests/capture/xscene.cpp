@@ -61,11 +61,7 @@ bool Canvas::isOpen() const
 
 void Canvas::fill(const Rect& rect)
 {
-    Display* d = m_connection->display.get();
-    XSetForeground(d, m_connection->gc, pixelOf(rect.rgb));
-    XFillRectangle(d, DefaultRootWindow(d), m_connection->gc, rect.x, rect.y, unsigned(rect.width),
-                   unsigned(rect.height));
-    XSync(d, False);
+    fillAtOnce({rect}, rect.rgb);
 }
 
 void Canvas::fillAtOnce(const std::vector<Rect>& rects, uint32_t rgb)

@@ -39,22 +39,10 @@ PortalStandIn::~PortalStandIn()
     m_thread.wait();
 }
 
-QStringList PortalStandIn::calls() const
+PortalStandIn::Asked PortalStandIn::asked() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_calls;
-}
-
-QMap<QString, QString> PortalStandIn::triggers() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_triggers;
-}
-
-QString PortalStandIn::session() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_session;
+    return m_asked;
 }
 
 void PortalStandIn::activate(const QString& session, const QString& id)
@@ -73,25 +61,20 @@ bool PortalStandIn::handleMessage(const QDBusMessage& message, const QDBusConnec
 {
     const QList<QVariant> args = message.arguments();
     const QString member = message.member();
-    {
-        QMutexLocker lock(&m_mutex);
-        m_calls << member;
-    }
+    QMutexLocker lock(&m_mutex);
+    m_asked.calls << member;
     if (member == QLatin1String("Get") && args.value(0).toString() == kShortcuts) {
         connection.send(message.createReply(QVariant::fromValue(QDBusVariant(uint(1)))));
     } else if (member == QLatin1String("CreateSession")) {
         const QVariantMap options = qdbus_cast<QVariantMap>(args.value(0));
         const QString session =
             objectFor(message, QStringLiteral("session"), options.value(QStringLiteral("session_handle_token")).toString());
-        {
-            QMutexLocker lock(&m_mutex);
-            m_session = session;
-        }
+        m_asked.session = session;
         const QVariant handle = m_sessionAsObjectPath ? QVariant::fromValue(QDBusObjectPath(session)) : QVariant(session);
         answer(message, {{QStringLiteral("session_handle"), handle}});
     } else if (member == QLatin1String("BindShortcuts")) {
         const QDBusArgument list = args.value(1).value<QDBusArgument>();
-        QMap<QString, QString> triggers;
+        m_asked.triggers.clear();
         list.beginArray();
         while (!list.atEnd()) {
             QString id;
@@ -99,13 +82,9 @@ bool PortalStandIn::handleMessage(const QDBusMessage& message, const QDBusConnec
             list.beginStructure();
             list >> id >> properties;
             list.endStructure();
-            triggers.insert(id, properties.value(QStringLiteral("preferred_trigger")).toString());
+            m_asked.triggers.insert(id, properties.value(QStringLiteral("preferred_trigger")).toString());
         }
         list.endArray();
-        {
-            QMutexLocker lock(&m_mutex);
-            m_triggers = triggers;
-        }
         answer(message, {});
     } else if (member == QLatin1String("Close")) {
         connection.send(message.createReply());

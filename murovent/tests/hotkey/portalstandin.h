@@ -19,11 +19,15 @@ public:
     explicit PortalStandIn(bool sessionAsObjectPath);
     ~PortalStandIn() override;
 
+    struct Asked {
+        QStringList calls;                // methods called, in order
+        QMap<QString, QString> triggers;  // shortcut id -> preferred trigger
+        QString session;
+    };
+
     bool isServing() const { return m_serving; }
-    // Any thread:
-    QStringList calls() const;                // methods called, in order
-    QMap<QString, QString> triggers() const;  // shortcut id -> preferred trigger
-    QString session() const;
+    // Any thread.
+    Asked asked() const;
     // Reports the use of a shortcut, as the desktop does when its keys are pressed.
     void activate(const QString& session, const QString& id);
 
@@ -38,7 +42,5 @@ private:
     QDBusConnection m_bus;
     bool m_serving = false;
     mutable QMutex m_mutex;
-    QStringList m_calls;
-    QMap<QString, QString> m_triggers;
-    QString m_session;
+    Asked m_asked;
 };

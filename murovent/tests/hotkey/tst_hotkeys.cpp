@@ -378,15 +378,15 @@ void TestHotKeys::portalBindsTheKeysAndReportsTheirUse()
         auto keys = std::make_unique<ZMPortalShortcuts>();
         QSignalSpy used(keys.get(), &ZMPortalShortcuts::activated);
         keys->bind({QKeySequence(QStringLiteral("Ctrl+Alt+R")), QKeySequence(QStringLiteral("Shift+F9"))});
-        QTRY_COMPARE(portal.triggers().value(QStringLiteral("stop")), QStringLiteral("SHIFT+F9"));
-        QCOMPARE(portal.triggers().value(QStringLiteral("start-pause")), QStringLiteral("CTRL+ALT+R"));
-        portal.activate(portal.session() + QStringLiteral("_other"), QStringLiteral("start-pause"));
-        portal.activate(portal.session(), QStringLiteral("stop"));
+        QTRY_COMPARE(portal.asked().triggers.value(QStringLiteral("stop")), QStringLiteral("SHIFT+F9"));
+        QCOMPARE(portal.asked().triggers.value(QStringLiteral("start-pause")), QStringLiteral("CTRL+ALT+R"));
+        portal.activate(portal.asked().session + QStringLiteral("_other"), QStringLiteral("start-pause"));
+        portal.activate(portal.asked().session, QStringLiteral("stop"));
         QTRY_VERIFY(!used.isEmpty());
         QCOMPARE(used.count(), 1);
         QCOMPARE(used.at(0).at(0).toInt(), int(ZMHotKeyMgr::GSC_Stop));
         keys.reset();
-        QTRY_VERIFY(portal.calls().contains(QStringLiteral("Close")));
+        QTRY_VERIFY(portal.asked().calls.contains(QStringLiteral("Close")));
     }
 }
 
