@@ -135,8 +135,8 @@ std::string TapAudio::deviceName()
 
 bool TapAudio::connectStream(const std::string& device)
 {
-    const pa_sample_spec spec = sampleSpec(m_channels);
-    m_stream = pa_stream_new(m_context, m_target == Input ? "Microphone" : "System sound", &spec, nullptr);
+    const pa_sample_spec format = sampleSpec(m_channels);
+    m_stream = pa_stream_new(m_context, m_target == Input ? "Microphone" : "System sound", &format, nullptr);
     if (!m_stream) {
         m_error = "无法录制" + what() + "：" + pa_strerror(pa_context_errno(m_context));
         return false;
@@ -147,7 +147,7 @@ bool TapAudio::connectStream(const std::string& device)
     pa_buffer_attr attr;
     attr.maxlength = uint32_t(-1);
     attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
-    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentUsec, &spec));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentUsec, &format));
     if (pa_stream_connect_record(m_stream, device.c_str(), &attr, PA_STREAM_ADJUST_LATENCY) < 0) {
         m_error = "无法录制" + what() + "（" + device + "）：" + pa_strerror(pa_context_errno(m_context));
         return false;
