@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -53,7 +54,9 @@ struct ZMPipeWireStream::Impl {
     QSize size;
     const FormatEntry* format = nullptr;
     bool streaming = false;
-    pw_buffer* held = nullptr; // the newest picture, not yet taken; PipeWire gets it back when taken
+    // Pictures not yet taken, oldest first; PipeWire gets each back when taken or replaced.
+    pw_buffer* held = nullptr;
+    pw_buffer* next = nullptr;
     std::atomic<bool> ended{false};
     QString endReason;
     // For the log: pictures received, and those replaced by a newer one before being taken.
@@ -90,7 +93,8 @@ void ZMPipeWireStream::Impl::onStateChanged(void* data, pw_stream_state, pw_stre
         self->streaming = true;
 }
 
-// A format was agreed: take its size and byte order, and ask for buffers we can map.
+// A format was agreed: take its size and byte order, and ask for buffers we can map: enough
+// that the compositor still has one to draw into while we keep two.
 void ZMPipeWireStream::Impl::onParamChanged(void* data, uint32_t id, const spa_pod* param)
 {
     Impl* self = static_cast<Impl*>(data);
@@ -107,7 +111,8 @@ void ZMPipeWireStream::Impl::onParamChanged(void* data, uint32_t id, const spa_p
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
     const spa_pod* params[2];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
-        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_dataType,
+        &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+        SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_dataType,
         SPA_POD_CHOICE_FLAGS_Int((1 << SPA_DATA_MemFd) | (1 << SPA_DATA_MemPtr))));
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
@@ -127,34 +132,38 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
     return !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
 }
 
-// Only the newest picture matters: older ones go straight back to the compositor.
+// The compositor's pictures and our frame slots tick at about the same rate on two clocks, so
+// now and then two pictures fall into one slot and none into the next. Keeping the older one
+// for the first slot and the newer for the next shows both; only a third picture in one slot
+// pushes the oldest out. A picture is thus at most one slot late.
 void ZMPipeWireStream::Impl::onProcess(void* data)
 {
     Impl* self = static_cast<Impl*>(data);
-    pw_buffer* newest = nullptr;
+    bool arrived = false;
     while (pw_buffer* buffer = pw_stream_dequeue_buffer(self->stream)) {
         if (!usable(buffer)) {
             self->giveBack(buffer);
             continue;
         }
-        if (newest)
-            self->giveBack(newest), ++self->replaced;
-        newest = buffer;
         ++self->received;
+        arrived = true;
+        if (self->next) {
+            self->giveBack(self->held), ++self->replaced;
+            self->held = self->next;
+        }
+        (self->held ? self->next : self->held) = buffer;
     }
-    if (!newest)
-        return;
-    if (self->held)
-        self->giveBack(self->held), ++self->replaced;
-    self->held = newest;
-    pw_thread_loop_signal(self->loop, false);
+    if (arrived)
+        pw_thread_loop_signal(self->loop, false);
 }
 
 void ZMPipeWireStream::Impl::onRemoveBuffer(void* data, pw_buffer* buffer)
 {
     Impl* self = static_cast<Impl*>(data);
+    if (self->next == buffer)
+        self->next = nullptr;
     if (self->held == buffer)
-        self->held = nullptr;
+        self->held = std::exchange(self->next, nullptr);
 }
 
 void ZMPipeWireStream::Impl::onCoreError(void* data, uint32_t id, int, int res, const char* message)
@@ -288,9 +297,10 @@ void ZMPipeWireStream::close()
     if (d->stream) {
         qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->replaced
                           << "replaced by a newer one before being taken";
-        if (d->held && !d->ended)
-            d->giveBack(d->held);
-        d->held = nullptr;
+        for (pw_buffer* waiting : {d->held, d->next})
+            if (waiting && !d->ended)
+                d->giveBack(waiting);
+        d->held = d->next = nullptr;
         pw_stream_destroy(d->stream);
         d->stream = nullptr;
     }
@@ -336,7 +346,7 @@ QString ZMPipeWireStream::endReason() const
     return reason;
 }
 
-ZMPipeWireStream::Take ZMPipeWireStream::takeNewest(const QRect& area, unsigned char* target)
+ZMPipeWireStream::Take ZMPipeWireStream::takePicture(const QRect& area, unsigned char* target)
 {
     if (!d->loop)
         return Take::Ended;
@@ -364,7 +374,7 @@ ZMPipeWireStream::Take ZMPipeWireStream::takeNewest(const QRect& area, unsigned 
         }
         if (!d->ended)
             d->giveBack(d->held);
-        d->held = nullptr;
+        d->held = std::exchange(d->next, nullptr);
     }
     pw_thread_loop_unlock(d->loop);
     return result;

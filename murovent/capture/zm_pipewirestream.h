@@ -9,10 +9,10 @@
 
 // The receiving end of one screen cast: a PipeWire video stream on its own thread loop,
 // connected over the descriptor the desktop portal handed out. It offers BGRx, BGRA, RGBx and
-// RGBA in shared memory and keeps only the newest picture received (the compositor sends one
-// only when the screen changed); taking it converts to BGRA and crops in one pass.
+// RGBA in shared memory and keeps the two newest pictures received (the compositor sends one
+// only when the screen changed); taking one converts to BGRA and crops in one pass.
 //
-// open() and close() on the controlling thread; takeNewest() on one grab thread at a time,
+// open() and close() on the controlling thread; takePicture() on one grab thread at a time,
 // between them. PipeWire's own thread runs the callbacks.
 class ZMPipeWireStream
 {
@@ -37,9 +37,9 @@ public:
     QSize size() const;
     const char* formatName() const;
 
-    // Copies the newest picture, if one came since the last call, cropped to `area` (inside
+    // Copies the older of the two newest pictures not yet taken, if any, cropped to `area` (inside
     // size()), as BGRA rows of area.width() x 4 bytes into `target`.
-    Take takeNewest(const QRect& area, unsigned char* target);
+    Take takePicture(const QRect& area, unsigned char* target);
     QString endReason() const;
 
     struct Impl;

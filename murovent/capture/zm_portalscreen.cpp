@@ -82,7 +82,7 @@ void ZMPortalScreen::stop()
 
 ZMScreenBackend::Next ZMPortalScreen::next()
 {
-    switch (m_stream->takeNewest(m_crop, m_frame.data())) {
+    switch (m_stream->takePicture(m_crop, m_frame.data())) {
     case ZMPipeWireStream::Take::Picture:
         return Next::Picture;
     case ZMPipeWireStream::Take::NothingNew:

@@ -70,6 +70,13 @@ TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
     EXPECT_EQ(rgbAt(*screen, frame, 300, 150), kBackground);
     EXPECT_EQ(rgbAt(*screen, frame, 420, 330), kGreen);
     EXPECT_EQ(rgbAt(*screen, frame, 1279, 0), kYellow);
+    // Pictures that came while no one asked: the two newest are handed on, the older first.
+    QThread::msleep(300);
+    const int bytes = 1280 * 720 * 4;
+    ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture);
+    const QByteArray older(reinterpret_cast<const char*>(screen->frame()), bytes);
+    ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture) << "the newer one is kept too";
+    EXPECT_NE(older, QByteArray::fromRawData(reinterpret_cast<const char*>(screen->frame()), bytes));
     EXPECT_EQ(screen->next(), ZMScreenBackend::Next::NothingNew) << "asked again at once";
 
     // The bar's clock changes every 20 ms and the portal sends at most 30 pictures a second
