@@ -157,7 +157,7 @@ bool finished(const std::string& file)
 }
 
 // A tall red bar that crosses the screen at kBarSpeed pixels a second, so that a picture tells
-// when it was grabbed; repainted every 40 ms on its own thread.
+// when it was grabbed, and starts over every 10 s; repainted every 40 ms on its own thread.
 class MovingBar {
 public:
     static constexpr double kBarSpeed = 100;
@@ -167,7 +167,7 @@ public:
         m_quit = true;
         m_thread.join();
     }
-    static int xAt(double seconds) { return 20 + int(seconds * kBarSpeed); }
+    static int xAt(double seconds) { return 20 + int(seconds * kBarSpeed) % 1000; }
     // The bar's left edge in a picture (rows of BGRA), searched along y = 420.
     static int find(const std::vector<uint8_t>& bgra, int width)
     {
@@ -440,7 +440,7 @@ TEST_F(RecordTest, FailedWriteStopsWithTheReasonAndKeepsTheFile)
     MovingBar bar;
     const std::string limited = path("limited.mp4");
     Proc proc = spawn({"--fps", "30", "--duration", "20", limited}, path("stderr.txt"), [] {
-        const rlimit limit{128 * 1024, 128 * 1024};
+        const rlimit limit{64 * 1024, 64 * 1024};
         setrlimit(RLIMIT_FSIZE, &limit);
     });
     std::string messages;
