@@ -85,6 +85,9 @@ ZMAVRecorderMenu::ZMAVRecorderMenu(ZMWindow* mainWindow, QWidget* parent)
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::screenLost, this, &ZMAVRecorderMenu::onScreenLost);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::writeFailed, this, &ZMAVRecorderMenu::onScreenLost);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::diskSpaceLow, this, &ZMAVRecorderMenu::information);
+    // Said once the stop is over, not in the middle of it.
+    connect(m_d.get(), &ZMAVRecorderMenuPrivate::closeFailed, this, &ZMAVRecorderMenu::information,
+            Qt::QueuedConnection);
     connect(m_d.get(), &ZMAVRecorderMenuPrivate::incident, m_mainWindow, &ZMWindow::showStatusMessage);
     connect(m_mainWindow, &ZMWindow::exitRequested, this, &ZMAVRecorderMenu::slot_exit);
     setupForm();

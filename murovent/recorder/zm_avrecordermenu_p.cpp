@@ -155,7 +155,9 @@ void ZMAVRecorderMenuPrivate::resume()
 
 void ZMAVRecorderMenuPrivate::stop()
 {
-    m_session.stop();
+    const QString failed = m_session.stop();
+    if (!failed.isEmpty())
+        emit closeFailed(tr("录制文件收尾时写入出错, 之前录制的内容已保存.\n%1").arg(failed));
 }
 
 // What went away, as far as the panel knows what it recorded.

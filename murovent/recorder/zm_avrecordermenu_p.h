@@ -49,6 +49,8 @@ signals:
     void incident(const QString& text);
     // The file could not be written: the recording has stopped, what came before plays.
     void writeFailed(const QString& text);
+    // The file's last writes failed while it was being closed; what came before plays.
+    void closeFailed(const QString& text);
     // The disk runs low; the recording goes on. At most once a recording.
     void diskSpaceLow(const QString& text);
 

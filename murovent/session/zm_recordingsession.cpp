@@ -275,17 +275,22 @@ void ZMRecordingSession::resume()
 
 // The library stops first: its queue then refuses at once, which releases a grab thread
 // blocked in a hand-off.
-void ZMRecordingSession::stop()
+QString ZMRecordingSession::stop()
 {
     m_watch.stop();
+    QString failed;
     if (m_opened) {
+        const bool failedBefore = ZMAV_GetWriteFailures(nullptr, nullptr) > 0;
         ZMAV_Stop(this, nullptr);
+        if (!failedBefore && ZMAV_GetWriteFailures(nullptr, nullptr) > 0)
+            failed = libraryError();
         if (!m_settings.inProgressList.isEmpty())
             ZMRecordingJournal(m_settings.inProgressList).remove(QFile::decodeName(m_settings.outputPath));
     }
     if (m_started)
         qCInfo(lcRecorder, "recording stopped after %.1f s", recordedSeconds());
     release();
+    return failed;
 }
 
 void ZMRecordingSession::release()

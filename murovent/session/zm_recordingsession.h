@@ -58,8 +58,10 @@ public:
     bool start(QString* error);
     void pause();
     void resume();
-    // Finishes the file and releases the sources. Harmless when nothing runs.
-    void stop();
+    // Finishes the file and releases the sources. Harmless when nothing runs. The file's last
+    // writes happen here: when one fails (a full disk, no room for the index), the reason is
+    // returned, and what was written before plays. Empty otherwise.
+    QString stop();
 
     Stage failedStage() const { return m_failed; }
     bool isPrepared() const { return m_prepared; }

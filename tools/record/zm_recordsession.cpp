@@ -364,9 +364,15 @@ void ZMRecordSession::finish(int status)
     m_ticker.stop();
     m_recordedSeconds = m_elapsed.nsecsElapsed() / 1e9;
     const bool progressShown = m_lastProgressMs >= 0;
-    m_session.stop();
+    const QString failed = m_session.stop();
     if (progressShown)
         std::fputc('\n', stderr);
+    if (!failed.isEmpty()) {
+        m_incidents << QStringLiteral("writing the end of the file failed (%1); what was written before plays")
+                           .arg(failed);
+        std::fprintf(stderr, "murovent-record: %s\n", qPrintable(m_incidents.last()));
+        status = 1;
+    }
     printSummary();
     QCoreApplication::exit(status);
 }

@@ -134,8 +134,9 @@ void expectPlayable(const std::string& file, int fps, double minSeconds, double 
     EXPECT_NEAR(frames, info.duration * fps, 1.5) << "every slot of the duration holds a frame";
 }
 
-// Top-level box types of an MP4: a finished file has no fragments ('moof') left.
-std::vector<std::string> boxTypes(const std::string& file)
+// Top-level box types of an MP4: a finished file has no fragments ('moof') left. *lastStart:
+// where the last box begins.
+std::vector<std::string> boxTypes(const std::string& file, long* lastStart = nullptr)
 {
     std::ifstream in(file, std::ios::binary);
     std::vector<std::string> types;
@@ -143,6 +144,8 @@ std::vector<std::string> boxTypes(const std::string& file)
     for (long pos = 0; in.seekg(pos) && in.read(reinterpret_cast<char*>(h), 8);) {
         const long size = long(h[0]) << 24 | h[1] << 16 | h[2] << 8 | h[3];
         types.emplace_back(reinterpret_cast<char*>(h) + 4, 4);
+        if (lastStart)
+            *lastStart = pos;
         if (size < 8)
             break;
         pos += size;
@@ -452,6 +455,25 @@ TEST_F(RecordTest, FailedWriteStopsWithTheReasonAndKeepsTheFile)
     ASSERT_TRUE(info.ok) << info.error;
     EXPECT_GE(info.duration, 1.0);
     EXPECT_NEAR(mp4probe::countVideoFrames(limited), info.duration * 30, 2);
+
+    // Room for a still area's pictures but not for the index written at the stop: that is
+    // said, with exit status 1, and the file plays as the fragments it was.
+    const auto still = [](const std::string& out) {
+        return std::vector<std::string>{"--area", "1280,800,320,240", "--fps", "10", "--duration", "2", out};
+    };
+    const std::string whole = path("whole.mp4"), noIndex = path("noindex.mp4");
+    ASSERT_EQ(record(still(whole), &messages), 0) << messages;
+    long index = 0;
+    ASSERT_TRUE(finished(whole) && (boxTypes(whole, &index), index > 0));
+    const rlim_t room = rlim_t(index + (QFileInfo(QString::fromStdString(whole)).size() - index) / 2);
+    EXPECT_EQ(finish(spawn(still(noIndex), path("stderr.txt"), [room] {
+                         const rlimit limit{room, room};
+                         setrlimit(RLIMIT_FSIZE, &limit);
+                     }), &messages), 1) << messages;
+    EXPECT_NE(messages.find("writing the end of the file failed"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("File too large"), std::string::npos) << messages;
+    EXPECT_FALSE(finished(noIndex));
+    expectPlayable(noIndex, 10, 1.8, 2.3, 320, 240);
 
     const std::string disk = path("disk");
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(disk)));
