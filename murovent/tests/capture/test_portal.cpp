@@ -70,14 +70,19 @@ TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
     EXPECT_EQ(rgbAt(*screen, frame, 300, 150), kBackground);
     EXPECT_EQ(rgbAt(*screen, frame, 420, 330), kGreen);
     EXPECT_EQ(rgbAt(*screen, frame, 1279, 0), kYellow);
-    // Pictures that came while no one asked: the two newest are handed on, the older first.
-    QThread::msleep(300);
+    // Pictures that came while no one asked: the two newest are handed on, the older first,
+    // then nothing. Tried again when a picture comes in the moment between.
     const int bytes = 1280 * 720 * 4;
-    ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture);
-    const QByteArray older(reinterpret_cast<const char*>(screen->frame()), bytes);
-    ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture) << "the newer one is kept too";
-    EXPECT_NE(older, QByteArray::fromRawData(reinterpret_cast<const char*>(screen->frame()), bytes));
-    EXPECT_EQ(screen->next(), ZMScreenBackend::Next::NothingNew) << "asked again at once";
+    bool thenNothing = false;
+    for (int attempt = 0; attempt < 3 && !thenNothing; ++attempt) {
+        QThread::msleep(300);
+        ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture);
+        const QByteArray older(reinterpret_cast<const char*>(screen->frame()), bytes);
+        ASSERT_EQ(screen->next(), ZMScreenBackend::Next::Picture) << "the newer one is kept too";
+        thenNothing = screen->next() == ZMScreenBackend::Next::NothingNew;
+        EXPECT_NE(older, QByteArray::fromRawData(reinterpret_cast<const char*>(screen->frame()), bytes));
+    }
+    EXPECT_TRUE(thenNothing) << "only two are kept";
 
     // The bar's clock changes every 20 ms and the portal sends at most 30 pictures a second
     // (fewer while the machine is busy).
