@@ -324,10 +324,10 @@ void ZMRecordSession::onEvent(ZMRecordingSession::Event event, double at, const 
         finish(1);
         return;
     case Event::MicrophoneLost:
-        m_incidents << QStringLiteral("microphone lost at %1; silence recorded from then on").arg(when);
+        tell(QStringLiteral("microphone lost at %1; silence recorded from then on").arg(when));
         break;
     case Event::SystemSoundLost:
-        m_incidents << QStringLiteral("system sound lost at %1; silence recorded from then on").arg(when);
+        tell(QStringLiteral("system sound lost at %1; silence recorded from then on").arg(when));
         break;
     case Event::WriteError:
         // The session has stopped the recording; the file plays up to the failure.
@@ -336,12 +336,18 @@ void ZMRecordSession::onEvent(ZMRecordingSession::Event event, double at, const 
         finish(1);
         return;
     case Event::DiskSpaceLow:
-        m_incidents << QStringLiteral("warning: the disk is nearly full (%1); the recording goes on").arg(reason);
+        tell(QStringLiteral("warning: the disk is nearly full (%1); the recording goes on").arg(reason));
         break;
     }
+}
+
+// Said at once, below the progress line, and again in the summary.
+void ZMRecordSession::tell(const QString& incident)
+{
+    m_incidents << incident;
     if (m_lastProgressMs >= 0)
         std::fputc('\n', stderr);
-    std::fprintf(stderr, "murovent-record: %s\n", qPrintable(m_incidents.last()));
+    std::fprintf(stderr, "murovent-record: %s\n", qPrintable(incident));
 }
 
 // A timed recording should hold duration x fps frame slots. The encoder writes the last one a
@@ -363,15 +369,12 @@ void ZMRecordSession::finish(int status)
     m_recording = false;
     m_ticker.stop();
     m_recordedSeconds = m_elapsed.nsecsElapsed() / 1e9;
-    const bool progressShown = m_lastProgressMs >= 0;
     const QString failed = m_session.stop();
-    if (progressShown)
-        std::fputc('\n', stderr);
     if (!failed.isEmpty()) {
-        m_incidents << QStringLiteral("writing the end of the file failed (%1); what was written before plays")
-                           .arg(failed);
-        std::fprintf(stderr, "murovent-record: %s\n", qPrintable(m_incidents.last()));
+        tell(QStringLiteral("writing the end of the file failed (%1); what was written before plays").arg(failed));
         status = 1;
+    } else if (m_lastProgressMs >= 0) {
+        std::fputc('\n', stderr);
     }
     printSummary();
     QCoreApplication::exit(status);

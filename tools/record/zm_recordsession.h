@@ -46,6 +46,7 @@ private:
     void warnAboutMarks() const;
     void tick();
     void onEvent(ZMRecordingSession::Event event, double at, const QString& reason);
+    void tell(const QString& incident);
     bool lastSlotWritten(double seconds) const;
     void finish(int status);
     void showProgress();
