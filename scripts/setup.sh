@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools
   qt6-l10n-tools qt6-translations-l10n
-  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libyuv-dev
+  libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev libyuv-dev libx264-dev
   libjsoncpp-dev libpulse-dev libx11-dev libxext-dev libxfixes-dev libxdamage-dev libxtst-dev libxrandr-dev
   libxcb-shm0-dev libxcb-xfixes0-dev libxcb-keysyms1-dev
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev

@@ -13,6 +13,7 @@
 #include "zm_mp4finisher.h"
 #include "zm_pictureconverter.h"
 #include "zm_repeatframes.h"
+#include "zm_x264video.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -84,6 +85,24 @@ void openCodec(AVCodecContext* codec, const char* openError)
         fail("@ av_dict_count() != 0");
 }
 
+// What the container needs to know of the video stream.
+void describeVideo(AVCodecParameters* par, const ZM_X264Video::Settings& video, const std::vector<uint8_t>& headers)
+{
+    par->codec_type = AVMEDIA_TYPE_VIDEO;
+    par->codec_id = AV_CODEC_ID_H264;
+    par->format = AV_PIX_FMT_YUV420P;
+    par->width = video.width;
+    par->height = video.height;
+    par->bit_rate = video.bitRate;
+    if (headers.empty())
+        return;
+    par->extradata = static_cast<uint8_t*>(av_mallocz(headers.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!par->extradata)
+        fail("@ out of memory for the video stream's header");
+    std::memcpy(par->extradata, headers.data(), headers.size());
+    par->extradata_size = int(headers.size());
+}
+
 } // namespace
 
 bool ZM_EncoderChoices::presetOffered(const std::string& preset)
@@ -120,7 +139,6 @@ ZM_AVEncoder::ZM_AVEncoder(ZM_AVEnum flags)
     , m_context(nullptr)
     , m_converter(nullptr)
     , m_videoStream(nullptr)
-    , m_videoCodec(nullptr)
     , m_audioStream(nullptr)
     , m_audioCodec(nullptr)
     , m_resampler(nullptr)
@@ -217,45 +235,33 @@ void ZM_AVEncoder::openVideo(const ZM_MovieInfo& info)
     m_srcBytes = av_image_get_buffer_size(AVPixelFormat(srcFormat), m_width, m_height, 1);
     m_converter = new ZM_PictureConverter(srcFormat, m_width, m_height);
 
-    const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-    if (!codec)
-        codec = avcodec_find_encoder(AV_CODEC_ID_H264);
-    if (!codec)
-        fail("@: can't find  AV_CODEC_ID_H264  codec!");
-    m_videoStream = avformat_new_stream(m_context, nullptr);
-    m_videoCodec = avcodec_alloc_context3(codec);
-    if (!m_videoStream || !m_videoCodec)
-        fail("@: can't new video stream .");
-
-    AVCodecContext* c = m_videoCodec;
-    c->codec_id = AV_CODEC_ID_H264;
-    c->width = m_width;
-    c->height = m_height;
-    c->bit_rate = info.videoBitRate;
-    c->gop_size = info.gopSize;
-    c->time_base = AVRational{1, m_frameRate};
-    c->framerate = AVRational{m_frameRate, 1};
-    c->pix_fmt = AV_PIX_FMT_YUV420P;
-    m_videoStream->time_base = c->time_base;
-    if (m_context->oformat->flags & AVFMT_GLOBALHEADER)
-        c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    fastRealTime(c);
     if (!ZM_EncoderChoices::presetOffered(m_choices.preset) || m_choices.crf < -1 || m_choices.crf > 51)
         fail("@ video encoder choices out of range");
-    av_opt_set(c->priv_data, "preset", m_choices.preset.c_str(), 0);
-    if (m_choices.crf >= 0) {
-        // libx264 prefers a bit rate over a rate factor: the choice replaces it.
-        c->bit_rate = 0;
-        m_context->bit_rate = 0;
-        av_opt_set_double(c->priv_data, "crf", m_choices.crf, 0);
-    }
+    m_videoStream = avformat_new_stream(m_context, nullptr);
+    if (!m_videoStream)
+        fail("@: can't new video stream .");
+    m_videoStream->time_base = AVRational{1, m_frameRate};
+
+    ZM_X264Video::Settings video;
+    video.width = m_width;
+    video.height = m_height;
+    video.frameRate = m_frameRate;
+    video.bitRate = info.videoBitRate;
+    video.crf = m_choices.crf;
+    video.preset = m_choices.preset;
+    video.gopSize = info.gopSize;
     if (m_choices.preset == kPresets[0] && int64_t(m_width) * m_height * m_frameRate <= kOneThreadPixelRate)
-        c->thread_count = 1;
-    openCodec(c, "@ avcodec_open2(...) error ! (video)");
-    if (avcodec_parameters_from_context(m_videoStream->codecpar, c) < 0)
-        fail("@ avcodec_parameters_from_context(...) error ! (video)");
-    m_repeats = std::make_unique<ZM_RepeatFrames>(c->extradata, c->extradata_size);
-    m_gopSize = c->gop_size;
+        video.threads = 1;
+    video.globalHeaders = (m_context->oformat->flags & AVFMT_GLOBALHEADER) != 0;
+    if (m_choices.crf >= 0) {
+        // x264 prefers a bit rate over a rate factor: the choice replaces it.
+        video.bitRate = 0;
+        m_context->bit_rate = 0;
+    }
+    m_video = std::make_unique<ZM_X264Video>(video);
+    describeVideo(m_videoStream->codecpar, video, m_video->headers());
+    m_repeats = std::make_unique<ZM_RepeatFrames>(m_video->headers().data(), int(m_video->headers().size()));
+    m_gopSize = info.gopSize;
 }
 
 void ZM_AVEncoder::openAudio(const ZM_MovieInfo& info)
@@ -321,7 +327,7 @@ void ZM_AVEncoder::openFile()
 
 void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
 {
-    if (!m_videoCodec || !m_headerWritten)
+    if (!m_video || !m_headerWritten)
         return;
     if (data && len != 0) {
         if (len != m_srcBytes)
@@ -330,7 +336,7 @@ void ZM_AVEncoder::writeVideoFrame(const unsigned char* data, int len)
             return;
         m_converter->convert(data, m_dstFrame->data, m_dstFrame->linesize);
         m_keptLatest = true;
-        encodeVideo(m_dstFrame);
+        encodeKept();
     } else if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30) {
         repeatLatest();
     }
@@ -349,25 +355,28 @@ bool ZM_AVEncoder::toYuv(const unsigned char* data, int len, unsigned char* dst)
     return m_converter->convert(data, planes, strides);
 }
 
-void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv)
+void ZM_AVEncoder::writeYuvFrame(const unsigned char* yuv, const ChangedAreas& changed)
 {
-    if (!m_videoCodec || !m_headerWritten || !yuv)
+    if (!m_video || !m_headerWritten || !yuv)
         return;
     // Only within the first frameRate + 30 slots can a later slot repeat this picture, and
     // only a stream without repeat frames needs a copy of its own to encode again.
     if (m_frameSlots.load() <= uint32_t(m_frameRate) + 30 && !m_repeats->usable())
-        encodeCopy(yuv);
+        encodeCopy(yuv, changed);
     else
-        encodeLent(yuv);
+        encodeLent(yuv, changed);
     m_frameSlots.fetch_add(1);
 }
 
 void ZM_AVEncoder::repeatYuvFrame(const unsigned char* yuv)
 {
-    if (!m_videoCodec || !m_headerWritten || !yuv)
+    if (!m_video || !m_headerWritten || !yuv)
         return;
+    // The same picture again: nothing changed.
+    ChangedAreas nothing;
+    nothing.whole = false;
     if (keyFrameDue() || !writeRepeat())
-        encodeLent(yuv);
+        encodeLent(yuv, nothing);
     m_frameSlots.fetch_add(1);
 }
 
@@ -380,7 +389,7 @@ void ZM_AVEncoder::repeatLatest()
     if (!m_anyPicture && !m_keptLatest)
         paintBlack();
     if (m_keptLatest)
-        encodeVideo(m_dstFrame);
+        encodeKept();
 }
 
 void ZM_AVEncoder::paintBlack()
@@ -415,8 +424,7 @@ bool ZM_AVEncoder::writeRepeat()
     av_shrink_packet(m_packet, int(bytes.size()));
     std::memcpy(m_packet->data, bytes.data(), bytes.size());
     m_packet->pts = m_packet->dts = m_frameSlots.load();
-    writePacket(m_videoStream, m_videoCodec, m_packet);
-    m_videoPackets.fetch_add(1);
+    writeVideoPacket();
     m_repeatFrames.fetch_add(1);
     return true;
 }
@@ -428,7 +436,7 @@ bool ZM_AVEncoder::keyFrameDue() const
     return m_gopSize > 0 && int64_t(m_frameSlots.load()) - m_keySlot >= m_gopSize;
 }
 
-void ZM_AVEncoder::encodeCopy(const unsigned char* yuv)
+void ZM_AVEncoder::encodeCopy(const unsigned char* yuv, const ChangedAreas& changed)
 {
     if (av_frame_make_writable(m_dstFrame) < 0)
         return;
@@ -439,53 +447,38 @@ void ZM_AVEncoder::encodeCopy(const unsigned char* yuv)
                          m_height, 1);
     av_image_copy(m_dstFrame->data, m_dstFrame->linesize, planes, strides, AV_PIX_FMT_YUV420P,
                   m_width, m_height);
-    encodeVideo(m_dstFrame);
+    encodeVideo(m_dstFrame->data, m_dstFrame->linesize, changed);
 }
 
-namespace {
-// The lent memory stays the caller's.
-void keepCallersMemory(void*, uint8_t*) {}
-} // namespace
-
-// Encodes straight from the caller's memory. A reference-counted frame spares FFmpeg its copy
-// of an unowned picture; libx264 copies the picture while it is sent, and FFmpeg drops its
-// reference once the packet is received (encodeVideo receives until the encoder asks for
-// more), so nothing holds the memory after this returns.
-void ZM_AVEncoder::encodeLent(const unsigned char* yuv)
+// The kept copy, as a picture that may differ anywhere from the one encoded before.
+bool ZM_AVEncoder::encodeKept()
 {
-    AVFrame* frame = av_frame_alloc();
-    if (!frame)
-        return;
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = m_width;
-    frame->height = m_height;
+    return encodeVideo(m_dstFrame->data, m_dstFrame->linesize, ChangedAreas());
+}
+
+// Encodes straight from the caller's memory: x264 copies the picture while it takes it.
+void ZM_AVEncoder::encodeLent(const unsigned char* yuv, const ChangedAreas& changed)
+{
+    uint8_t* planes[4] = {};
+    int strides[4] = {};
     m_keptLatest = false;
-    frame->buf[0] = av_buffer_create(const_cast<uint8_t*>(yuv), size_t(yuvPictureBytes()),
-                                     keepCallersMemory, nullptr, AV_BUFFER_FLAG_READONLY);
-    if (frame->buf[0]
-        && av_image_fill_arrays(frame->data, frame->linesize, yuv, AV_PIX_FMT_YUV420P, m_width,
-                                m_height, 1)
-               >= 0)
-        encodeVideo(frame);
-    av_frame_free(&frame);
+    if (av_image_fill_arrays(planes, strides, yuv, AV_PIX_FMT_YUV420P, m_width, m_height, 1) >= 0)
+        encodeVideo(planes, strides, changed);
 }
 
-bool ZM_AVEncoder::encodeVideo(AVFrame* picture)
+bool ZM_AVEncoder::encodeVideo(uint8_t* const planes[3], const int strides[3], const ChangedAreas& changed)
 {
-    picture->pts = m_frameSlots.load();
-    picture->pict_type = keyFrameDue() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-    if (avcodec_send_frame(m_videoCodec, picture) < 0)
+    const ZM_X264Video::Result result
+        = m_video->encode(planes, strides, m_frameSlots.load(), keyFrameDue(), changed, m_packet);
+    if (result == ZM_X264Video::Failed)
         return false;
     ++m_videoInFlight;
     m_anyPicture = true;
-    bool wrote = false;
-    while (avcodec_receive_packet(m_videoCodec, m_packet) == 0) {
-        followVideoPacket();
-        writePacket(m_videoStream, m_videoCodec, m_packet);
-        m_videoPackets.fetch_add(1);
-        wrote = true;
-    }
-    return wrote;
+    if (result == ZM_X264Video::Held)
+        return false;
+    followVideoPacket();
+    writeVideoPacket();
+    return true;
 }
 
 // Every packet of the encoder goes through here before it is written: key frames restart the
@@ -499,12 +492,18 @@ void ZM_AVEncoder::followVideoPacket()
         logLine(LogError, "@ a frame after repeats could not be renumbered (out of memory)");
 }
 
-void ZM_AVEncoder::writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet)
+void ZM_AVEncoder::writeVideoPacket()
 {
-    if (codec == m_videoCodec && packet->duration == 0)
-        packet->duration = 1;
+    if (m_packet->duration == 0)
+        m_packet->duration = 1;
+    writePacket(m_videoStream, m_frameRate, m_packet);
+    m_videoPackets.fetch_add(1);
+}
+
+void ZM_AVEncoder::writePacket(AVStream* stream, int ticksPerSecond, AVPacket* packet)
+{
     packet->stream_index = stream->index;
-    av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+    av_packet_rescale_ts(packet, AVRational{1, ticksPerSecond}, stream->time_base);
     // A failed write loses this packet only; the clocks advance as if it had been written so
     // that audio and video stay in step. The failure is counted and the first one kept.
     noteWrite(av_interleaved_write_frame(m_context, packet), "@ av_interleaved_write_frame(...) error !");
@@ -587,7 +586,7 @@ bool ZM_AVEncoder::encodeAudio(const unsigned char* data, int samples)
         return false;
     m_audioFrames.fetch_add(1);
     while (avcodec_receive_packet(m_audioCodec, m_packet) == 0) {
-        writePacket(m_audioStream, m_audioCodec, m_packet);
+        writePacket(m_audioStream, m_audioSampleRate, m_packet);
         m_audioPackets.fetch_add(1);
     }
     return true;
@@ -601,15 +600,21 @@ void ZM_AVEncoder::flushHeldAudio()
     m_heldAudio.clear();
 }
 
-void ZM_AVEncoder::drain(AVStream* stream, AVCodecContext* codec)
+void ZM_AVEncoder::drainVideo()
 {
-    if (avcodec_send_frame(codec, nullptr) < 0)
+    while (m_video->flush(m_packet)) {
+        followVideoPacket();
+        writeVideoPacket();
+    }
+}
+
+void ZM_AVEncoder::drainAudio()
+{
+    if (avcodec_send_frame(m_audioCodec, nullptr) < 0)
         return;
-    while (avcodec_receive_packet(codec, m_packet) == 0) {
-        if (codec == m_videoCodec)
-            followVideoPacket();
-        writePacket(stream, codec, m_packet);
-        (codec == m_videoCodec ? m_videoPackets : m_audioPackets).fetch_add(1);
+    while (avcodec_receive_packet(m_audioCodec, m_packet) == 0) {
+        writePacket(m_audioStream, m_audioSampleRate, m_packet);
+        m_audioPackets.fetch_add(1);
     }
 }
 
@@ -618,11 +623,11 @@ void ZM_AVEncoder::uninit()
     if (!m_context)
         return;
     if (m_headerWritten) {
-        if (m_videoCodec)
-            drain(m_videoStream, m_videoCodec);
+        if (m_video)
+            drainVideo();
         if (m_audioCodec) {
             flushHeldAudio();
-            drain(m_audioStream, m_audioCodec);
+            drainAudio();
         }
         noteWrite(av_interleaved_write_frame(m_context, nullptr), "@ av_interleaved_write_frame(...) error !");
         noteWrite(av_write_trailer(m_context), "@ av_write_trailer(...) error !");
@@ -651,7 +656,7 @@ void ZM_AVEncoder::finishFile(const std::string& path)
 
 void ZM_AVEncoder::release()
 {
-    close_video(&m_videoCodec);
+    m_video.reset();
     close_audio(&m_audioCodec);
     swr_free(&m_resampler);
     av_frame_free(&m_audioFrame);

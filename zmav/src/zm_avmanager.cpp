@@ -208,6 +208,7 @@ bool ZM_AVManager::encVideoFrame()
         }
         ++m_newPictures;
         if (sameAsLastPicture(*item)) {
+            m_latestPicture = item->picture;
             pool.recycle(std::move(item));
             m_encoder->repeatYuvFrame(m_lastPicture->data.get());
             m_lastSlotEmpty = false;
@@ -215,7 +216,7 @@ bool ZM_AVManager::encVideoFrame()
         }
         pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
-        m_encoder->writeYuvFrame(m_lastPicture->data.get());
+        m_encoder->writeYuvFrame(m_lastPicture->data.get(), changesSinceLatest(*m_lastPicture));
         m_lastSlotEmpty = false;
         return true;
     case queue_producer_consumer::WouldBlock:
@@ -234,6 +235,20 @@ bool ZM_AVManager::sameAsLastPicture(const PoolItem& item) const
 {
     return item.whole && m_lastPicture && m_lastPicture->len == item.len
            && std::memcmp(m_lastPicture->data.get(), item.data.get(), size_t(item.len)) == 0;
+}
+
+// What the encoder may take as unchanged: the producer's changes hold only against the picture
+// converted just before, so a picture dropped or refused in between makes it a whole new one.
+ChangedAreas ZM_AVManager::changesSinceLatest(const PoolItem& item)
+{
+    ChangedAreas changed;
+    if (item.changesKnown && m_latestPicture != 0 && item.picture == m_latestPicture + 1) {
+        changed.whole = false;
+        changed.rects = item.changes.data();
+        changed.count = int(item.changes.size());
+    }
+    m_latestPicture = item.picture;
+    return changed;
 }
 
 // The producer said that nothing changed: the previous picture fills the slot as a frame of

@@ -36,6 +36,11 @@ bool ZM_YuvIntake::convert(const unsigned char* src, const ChangedAreas& changed
 {
     const uint64_t picture = g_pictures.fetch_add(1) + 1;
     remember(picture, changed);
+    const Change& latest = m_history.back();
+    item.changesKnown = m_inParts && !latest.whole;
+    item.changes.clear();
+    for (const Area& a : latest.areas)
+        item.changes.push_back({a.x, a.y, a.width, a.height});
     std::vector<Area> areas;
     const uint64_t held = item.picture;
     item.picture = 0;

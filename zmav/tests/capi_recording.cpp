@@ -105,8 +105,8 @@ TEST_F(Recording, RepeatsThenEmptySlotsKeepTheTimelineWhenPicturesStop)
     EXPECT_NEAR(last.pixel(200, 20).b, first.pixel(200, 20).b, 8);
 }
 
-// Pictures handed in with the areas that changed are converted only there and come out
-// exactly like pictures converted whole, also when a buffer reused by the library held a
+// Pictures handed in with the areas that changed are converted only there (and the encoder
+// analyses only there) and come out like pictures converted whole, also when a buffer reused by the library held a
 // picture several steps back. Null pictures are stored frames of the file. A recording's first
 // picture is converted whole whatever it claims: the buffers hold the last recording's.
 TEST_F(Recording, ChangedAreasConvertExactlyLikeWholePictures)
@@ -158,7 +158,13 @@ TEST_F(Recording, ChangedAreasConvertExactlyLikeWholePictures)
         const auto whole = mp4probe::decodeVideoFrame(dir.file("whole.mp4"), i);
         const auto parts = mp4probe::decodeVideoFrame(dir.file("parts.mp4"), i);
         ASSERT_TRUE(whole.ok && parts.ok) << whole.error << parts.error;
-        EXPECT_TRUE(whole.bgra == parts.bgra) << "picture " << i;
+        // Told where nothing changed, the encoder skips those blocks and decides a little
+        // differently elsewhere (up to 10 here); a square converted or skipped wrongly leaves
+        // a stale one, off by 40 or more.
+        int most = 0;
+        for (size_t j = 0; j < whole.bgra.size(); ++j)
+            most = std::max(most, std::abs(int(whole.bgra[j]) - int(parts.bgra[j])));
+        EXPECT_LE(most, 24) << "picture " << i;
     }
 }
 

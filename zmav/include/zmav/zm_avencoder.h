@@ -10,6 +10,7 @@
 
 #include <zmav/zm_avbase.h>
 #include <zmav/zm_movie_info.h>
+#include <zmav/zm_packetpool.h>
 #include <zmav/zmav_export.h>
 
 struct AVCodecContext;
@@ -23,6 +24,7 @@ namespace ZM {
 
 class ZM_PictureConverter;
 class ZM_RepeatFrames;
+class ZM_X264Video;
 
 // Encoder choices the movie description has no field for.
 struct ZM_EncoderChoices {
@@ -40,7 +42,7 @@ struct ZM_EncoderChoices {
     static bool presetOffered(const std::string& preset);
 };
 
-// One recording's FFmpeg side: the container and its file, H.264 video (libx264, "ultrafast"
+// One recording's FFmpeg side: the container and its file, H.264 video (x264, "ultrafast"
 // unless chosen otherwise, "zerolatency") as stream 0 and AAC audio as stream 1.
 //
 // The file survives an interruption at any moment with all but about its last second: an MP4
@@ -86,8 +88,9 @@ public:
 
     // writeVideoFrame for a picture that toYuv converted (yuvPictureBytes() bytes): encodes
     // it and fills one slot; later slots without a picture repeat it. The bytes may be reused
-    // as soon as it returns.
-    void writeYuvFrame(const unsigned char* yuv);
+    // as soon as it returns. changed: where it differs from the picture encoded before it, if
+    // known; the encoder then skips its analysis everywhere else.
+    void writeYuvFrame(const unsigned char* yuv, const ChangedAreas& changed = ChangedAreas());
 
     // Encodes interleaved signed 16-bit PCM of any length, in pieces of at most one codec
     // frame (channels x 2048 bytes).
@@ -131,21 +134,24 @@ private:
     void openVideo(const ZM_MovieInfo& info);
     void openAudio(const ZM_MovieInfo& info);
     void openFile();
-    bool encodeVideo(AVFrame* picture);
-    void encodeCopy(const unsigned char* yuv);
-    void encodeLent(const unsigned char* yuv);
+    bool encodeVideo(uint8_t* const planes[3], const int strides[3], const ChangedAreas& changed);
+    bool encodeKept();
+    void encodeCopy(const unsigned char* yuv, const ChangedAreas& changed);
+    void encodeLent(const unsigned char* yuv, const ChangedAreas& changed);
     void repeatLatest();
     bool writeRepeat();
     bool keyFrameDue() const;
     void followVideoPacket();
     void paintBlack();
     bool encodeAudio(const unsigned char* data, int samples);
-    void writePacket(AVStream* stream, AVCodecContext* codec, AVPacket* packet);
+    void writeVideoPacket();
+    void writePacket(AVStream* stream, int ticksPerSecond, AVPacket* packet);
     void noteWrite(int result, const char* what);
     void noteFailure(const std::string& text);
     void closeFile();
     void finishFile(const std::string& path);
-    void drain(AVStream* stream, AVCodecContext* codec);
+    void drainVideo();
+    void drainAudio();
     void flushHeldAudio();
     void release();
     int audioFrameBytes() const;
@@ -161,7 +167,7 @@ private:
     AVFormatContext* m_context;
     ZM_PictureConverter* m_converter;
     AVStream* m_videoStream;
-    AVCodecContext* m_videoCodec;
+    std::unique_ptr<ZM_X264Video> m_video;
     AVStream* m_audioStream;
     AVCodecContext* m_audioCodec;
     SwrContext* m_resampler;

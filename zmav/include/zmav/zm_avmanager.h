@@ -87,6 +87,7 @@ private:
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
     bool sameAsLastPicture(const PoolItem& item) const;
+    ChangedAreas changesSinceLatest(const PoolItem& item);
     void repeatLastPicture();
     void fillSlotWithoutPicture();
     void closeVideoTrack();
@@ -115,6 +116,9 @@ private:
     // then ZM_Stop after it ended).
     std::unique_ptr<PoolItem> m_lastPicture;
     bool m_lastSlotEmpty = false;
+    // The number of the latest picture taken that the encoder has (encoded, or the same as the
+    // one it encoded); 0: none.
+    uint64_t m_latestPicture = 0;
 };
 
 } // namespace ZM

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace ZM {
 
@@ -26,6 +27,10 @@ struct PoolItem {
     uint64_t picture = 0;
     // The conversion wrote the whole picture rather than only what changed in it.
     bool whole = false;
+    // Where the picture differs from the one converted just before it (areas widened to whole
+    // 2 x 2 blocks), when its producer said so; otherwise it may differ anywhere.
+    bool changesKnown = false;
+    std::vector<ZMAV_Rect> changes;
 };
 
 // Where a picture handed in differs from the one accepted before it, as its producer knows:
