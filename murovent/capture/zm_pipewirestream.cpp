@@ -36,6 +36,53 @@ const FormatEntry* findFormat(uint32_t format)
     return nullptr;
 }
 
+// Up to this many changed areas a picture; a compositor merges more into fewer.
+constexpr int kDamageAreas = 16;
+
+// What changed in a picture since the one before it, in stream pixels; whole when that is not
+// known (the compositor did not say, or a picture in between was lost).
+struct Damage {
+    bool whole = true;
+    std::vector<QRect> rects;
+
+    // The changes of a picture that follows this one, for when this one is never taken.
+    void add(const Damage& later)
+    {
+        whole = whole || later.whole;
+        if (!whole)
+            rects.insert(rects.end(), later.rects.begin(), later.rects.end());
+    }
+};
+
+Damage damageOf(spa_buffer* spa)
+{
+    Damage damage;
+    spa_meta* meta = spa_buffer_find_meta(spa, SPA_META_VideoDamage);
+    if (!meta)
+        return damage;
+    spa_meta_region* region;
+    spa_meta_for_each(region, meta) {
+        if (!spa_meta_region_is_valid(region))
+            break;
+        damage.rects.emplace_back(region->region.position.x, region->region.position.y,
+                                  int(region->region.size.width), int(region->region.size.height));
+    }
+    damage.whole = damage.rects.empty();
+    return damage;
+}
+
+// One part of the area (in area pixels) from the stream's picture into the target.
+void copyPart(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, const QRect& part,
+              unsigned char* target)
+{
+    const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
+    unsigned char* to = target + (size_t(part.y()) * area.width() + part.x()) * 4;
+    if (rgbOrder)
+        libyuv::ABGRToARGB(from, stride, to, area.width() * 4, part.width(), part.height());
+    else
+        libyuv::ARGBCopy(from, stride, to, area.width() * 4, part.width(), part.height());
+}
+
 } // namespace
 
 // Everything below is touched with the thread loop locked: by PipeWire's thread in the
@@ -57,11 +104,16 @@ struct ZMPipeWireStream::Impl {
     // Pictures not yet taken, oldest first; PipeWire gets each back when taken or replaced.
     pw_buffer* held = nullptr;
     pw_buffer* next = nullptr;
+    Damage heldDamage;
+    Damage nextDamage;
+    // A picture went back untaken with its changes: the next one counts as wholly new.
+    bool lostChanges = false;
     std::atomic<bool> ended{false};
     QString endReason;
     // For the log: pictures received, and those replaced by a newer one before being taken.
     int received = 0;
     int replaced = 0;
+    int withDamage = 0;
 
     void end(const QString& reason)
     {
@@ -72,6 +124,8 @@ struct ZMPipeWireStream::Impl {
     }
     void giveBack(pw_buffer* buffer) { pw_stream_queue_buffer(stream, buffer); }
 
+    Take copy(const uint8_t* picture, int stride, const QRect& area, unsigned char* target,
+              std::vector<QRect>* changed) const;
     static bool usable(const pw_buffer* buffer);
     static void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error);
     static void onParamChanged(void* data, uint32_t id, const spa_pod* param);
@@ -107,9 +161,9 @@ void ZMPipeWireStream::Impl::onParamChanged(void* data, uint32_t id, const spa_p
     }
     self->size = QSize(int(info.size.width), int(info.size.height));
     self->format = findFormat(info.format);
-    uint8_t bytes[512];
+    uint8_t bytes[1024];
     spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
-    const spa_pod* params[2];
+    const spa_pod* params[3];
     params[0] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
         SPA_POD_CHOICE_RANGE_Int(4, 3, 16), SPA_PARAM_BUFFERS_dataType,
@@ -117,7 +171,12 @@ void ZMPipeWireStream::Impl::onParamChanged(void* data, uint32_t id, const spa_p
     params[1] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
         &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_Header),
         SPA_PARAM_META_size, SPA_POD_Int(sizeof(spa_meta_header))));
-    pw_stream_update_params(self->stream, params, 2);
+    params[2] = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+        &builder, SPA_TYPE_OBJECT_ParamMeta, SPA_PARAM_Meta, SPA_PARAM_META_type, SPA_POD_Id(SPA_META_VideoDamage),
+        SPA_PARAM_META_size,
+        SPA_POD_CHOICE_RANGE_Int(sizeof(spa_meta_region) * kDamageAreas, sizeof(spa_meta_region),
+                                 sizeof(spa_meta_region) * kDamageAreas)));
+    pw_stream_update_params(self->stream, params, 3);
     qCInfo(lcCapture) << "PipeWire stream" << self->size << self->format->name;
     pw_thread_loop_signal(self->loop, false);
 }
@@ -132,6 +191,28 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
     return !(header && (header->flags & SPA_META_HEADER_FLAG_CORRUPTED));
 }
 
+// The held picture into the target: all of the area, or only what changed in it since the
+// picture taken before.
+ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int stride, const QRect& area,
+                                                    unsigned char* target, std::vector<QRect>* changed) const
+{
+    if (!changed || heldDamage.whole) {
+        if (changed)
+            changed->clear();
+        copyPart(picture, stride, format->rgbOrder, area, QRect(QPoint(0, 0), area.size()), target);
+        return Take::Picture;
+    }
+    changed->clear();
+    for (const QRect& rect : heldDamage.rects) {
+        const QRect part = rect.intersected(area).translated(-area.topLeft());
+        if (part.isEmpty())
+            continue;
+        copyPart(picture, stride, format->rgbOrder, area, part, target);
+        changed->push_back(part);
+    }
+    return changed->empty() ? Take::NothingNew : Take::Picture;
+}
+
 // The compositor's pictures and our frame slots tick at about the same rate on two clocks, so
 // now and then two pictures fall into one slot and none into the next. Keeping the older one
 // for the first slot and the newer for the next shows both; only a third picture in one slot
@@ -143,15 +224,22 @@ void ZMPipeWireStream::Impl::onProcess(void* data)
     while (pw_buffer* buffer = pw_stream_dequeue_buffer(self->stream)) {
         if (!usable(buffer)) {
             self->giveBack(buffer);
+            self->lostChanges = true;
             continue;
         }
         ++self->received;
         arrived = true;
+        Damage damage = std::exchange(self->lostChanges, false) ? Damage() : damageOf(buffer->buffer);
+        self->withDamage += !damage.whole;
         if (self->next) {
             self->giveBack(self->held), ++self->replaced;
             self->held = self->next;
+            self->heldDamage.add(self->nextDamage);
         }
-        (self->held ? self->next : self->held) = buffer;
+        if (self->held)
+            self->next = buffer, self->nextDamage = std::move(damage);
+        else
+            self->held = buffer, self->heldDamage = std::move(damage);
     }
     if (arrived)
         pw_thread_loop_signal(self->loop, false);
@@ -160,10 +248,14 @@ void ZMPipeWireStream::Impl::onProcess(void* data)
 void ZMPipeWireStream::Impl::onRemoveBuffer(void* data, pw_buffer* buffer)
 {
     Impl* self = static_cast<Impl*>(data);
-    if (self->next == buffer)
+    if (self->next == buffer) {
         self->next = nullptr;
-    if (self->held == buffer)
+        self->lostChanges = true;
+    }
+    if (self->held == buffer) {
         self->held = std::exchange(self->next, nullptr);
+        self->heldDamage = Damage();
+    }
 }
 
 void ZMPipeWireStream::Impl::onCoreError(void* data, uint32_t id, int, int res, const char* message)
@@ -295,7 +387,8 @@ void ZMPipeWireStream::close()
         return;
     pw_thread_loop_lock(d->loop);
     if (d->stream) {
-        qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->replaced
+        qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->withDamage
+                          << "of them with their changed areas," << d->replaced
                           << "replaced by a newer one before being taken";
         for (pw_buffer* waiting : {d->held, d->next})
             if (waiting && !d->ended)
@@ -346,7 +439,8 @@ QString ZMPipeWireStream::endReason() const
     return reason;
 }
 
-ZMPipeWireStream::Take ZMPipeWireStream::takePicture(const QRect& area, unsigned char* target)
+ZMPipeWireStream::Take ZMPipeWireStream::takePicture(const QRect& area, unsigned char* target,
+                                                     std::vector<QRect>* changed)
 {
     if (!d->loop)
         return Take::Ended;
@@ -364,17 +458,16 @@ ZMPipeWireStream::Take ZMPipeWireStream::takePicture(const QRect& area, unsigned
                        .arg(d->size.width()).arg(d->size.height()));
             result = Take::Ended;
         } else if (needed <= plane.maxsize) {
-            const uint8_t* source = static_cast<const uint8_t*>(plane.data) + offset + size_t(area.y()) * stride
-                                    + size_t(area.x()) * 4;
-            if (d->format->rgbOrder)
-                libyuv::ABGRToARGB(source, stride, target, area.width() * 4, area.width(), area.height());
-            else
-                libyuv::ARGBCopy(source, stride, target, area.width() * 4, area.width(), area.height());
-            result = Take::Picture;
+            result = d->copy(static_cast<const uint8_t*>(plane.data) + offset, stride, area, target, changed);
+        } else {
+            // This picture never reached the target.
+            d->nextDamage = Damage();
+            d->lostChanges = true;
         }
         if (!d->ended)
             d->giveBack(d->held);
         d->held = std::exchange(d->next, nullptr);
+        d->heldDamage = std::exchange(d->nextDamage, Damage());
     }
     pw_thread_loop_unlock(d->loop);
     return result;

@@ -6,11 +6,13 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // The receiving end of one screen cast: a PipeWire video stream on its own thread loop,
 // connected over the descriptor the desktop portal handed out. It offers BGRx, BGRA, RGBx and
 // RGBA in shared memory and keeps the two newest pictures received (the compositor sends one
-// only when the screen changed); taking one converts to BGRA and crops in one pass.
+// only when the screen changed), with the areas the compositor says changed in them; taking
+// one converts to BGRA and crops in one pass, where it can only what changed.
 //
 // open() and close() on the controlling thread; takePicture() on one grab thread at a time,
 // between them. PipeWire's own thread runs the callbacks.
@@ -38,8 +40,11 @@ public:
     const char* formatName() const;
 
     // Copies the older of the two newest pictures not yet taken, if any, cropped to `area` (inside
-    // size()), as BGRA rows of area.width() x 4 bytes into `target`.
-    Take takePicture(const QRect& area, unsigned char* target);
+    // size()), as BGRA rows of area.width() x 4 bytes into `target`. With `changed`, target
+    // holds the picture taken before, and only what changed since is copied where the
+    // compositor said what: *changed lists those parts (target pixels), or is empty when the
+    // whole area was copied; a picture that changed nothing inside the area is NothingNew.
+    Take takePicture(const QRect& area, unsigned char* target, std::vector<QRect>* changed = nullptr);
     QString endReason() const;
 
     struct Impl;

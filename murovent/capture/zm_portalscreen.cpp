@@ -9,6 +9,8 @@ namespace {
 
 // The format and first picture follow the handshake within a few milliseconds.
 const int kStreamStartMs = 5000;
+// A change the compositor did not report shows within this time.
+const int kWholeEveryMs = 2000;
 
 } // namespace
 
@@ -28,6 +30,7 @@ std::unique_ptr<ZMScreenBackend> ZMPortalScreen::open(const ZMScreenRequest& req
     if (!screen->m_session->open({request.cursor, request.restoreToken, request.pickWindow}, error))
         return nullptr;
     screen->m_restoreToken = screen->m_session->restoreToken();
+    screen->m_trackChanges = request.trackChanges;
     screen->m_position = screen->m_session->streamPosition();
     screen->m_stream = std::make_unique<ZMPipeWireStream>();
     if (!screen->m_stream->open(screen->m_session->takePipeWireFd(), screen->m_session->nodeId(), kStreamStartMs, error)
@@ -82,8 +85,12 @@ void ZMPortalScreen::stop()
 
 ZMScreenBackend::Next ZMPortalScreen::next()
 {
-    switch (m_stream->takePicture(m_crop, m_frame.data())) {
+    const bool inParts = m_trackChanges && m_sinceWhole.isValid() && m_sinceWhole.elapsed() < kWholeEveryMs;
+    switch (m_stream->takePicture(m_crop, m_frame.data(), inParts ? &m_changed : nullptr)) {
     case ZMPipeWireStream::Take::Picture:
+        m_inParts = inParts && !m_changed.empty();
+        if (!m_inParts)
+            m_sinceWhole.start();
         return Next::Picture;
     case ZMPipeWireStream::Take::NothingNew:
         if (!m_session->closedByDesktop())

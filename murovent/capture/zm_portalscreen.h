@@ -3,6 +3,8 @@
 
 #include "zm_screenbackend.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 #include <vector>
 
@@ -32,6 +34,7 @@ public:
 
     Next next() override;
     unsigned char* frame() override { return m_frame.data(); }
+    const std::vector<QRect>* changed() const override { return m_inParts ? &m_changed : nullptr; }
 
 private:
     ZMPortalScreen();
@@ -44,4 +47,10 @@ private:
     QRect m_crop;       // the recorded part, in stream pixels
     QString m_restoreToken;
     std::vector<unsigned char> m_frame;
+    // Whether pictures may be taken in parts, where the compositor says what changed; the
+    // whole area is taken first and every few seconds all the same.
+    bool m_trackChanges = true;
+    QElapsedTimer m_sinceWhole;
+    bool m_inParts = false;
+    std::vector<QRect> m_changed;
 };

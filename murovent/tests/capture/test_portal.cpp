@@ -100,6 +100,49 @@ TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
     screen->stop();
 }
 
+// The compositor says which parts of a picture changed (here the bar's clock), and only those
+// are taken; what the parts add up to is the screen as it is.
+TEST_F(PortalTest, PicturesTakenInPartsAddUpToTheScreen)
+{
+    const QString clock = QStringLiteral("bar bar-0 status_command 'while :; do date +%T.%N; sleep 0.02; done'");
+    QString error;
+    auto screen = openPortal({}, &error);
+    ASSERT_TRUE(screen) << error.toStdString();
+    ASSERT_TRUE(waitForPicture(*screen, [](const unsigned char*) { return true; }));
+    EXPECT_EQ(screen->changed(), nullptr) << "the first picture is taken whole";
+    int inParts = 0;
+    qint64 partsArea = 0;
+    for (int i = 0; i < 8; ++i) {
+        ASSERT_TRUE(waitForPicture(*screen, [](const unsigned char*) { return true; }));
+        if (const std::vector<QRect>* changed = screen->changed()) {
+            ++inParts;
+            for (const QRect& part : *changed)
+                partsArea += qint64(part.width()) * part.height();
+        }
+    }
+    EXPECT_GE(inParts, 6) << "one whole picture every 2 s at most";
+    EXPECT_LT(partsArea, qint64(inParts) * 1280 * 720 / 10) << "the clock is a small part of the screen";
+
+    ASSERT_TRUE(wlscene::sway(QStringLiteral("bar bar-0 status_command 'echo still'"), &error)) << error.toStdString();
+    QElapsedTimer quiet;
+    quiet.start();
+    while (quiet.elapsed() < 300) {
+        const ZMScreenBackend::Next next = screen->next();
+        ASSERT_NE(next, ZMScreenBackend::Next::Lost);
+        if (next == ZMScreenBackend::Next::Picture)
+            quiet.restart();
+        QThread::msleep(10);
+    }
+    const QImage shot = wlscene::screenshot();
+    wlscene::sway(clock);
+    ASSERT_EQ(shot.size(), QSize(1280, 720));
+    int wrong = 0;
+    for (int y = 0; y < 720; ++y)
+        for (int x = 0; x < 1280; ++x)
+            wrong += rgbAt(*screen, screen->frame(), x, y) != (shot.pixel(x, y) & 0xffffff);
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(PortalTest, RestoreTokenFromOneRecordingIsHandedToTheNext)
 {
     QString error;

@@ -28,6 +28,15 @@ bool sway(const QString& command, QString* error)
     return false;
 }
 
+QImage screenshot()
+{
+    QProcess grim;
+    grim.start(QStringLiteral("grim"), {QStringLiteral("-t"), QStringLiteral("ppm"), QStringLiteral("-")});
+    if (!grim.waitForFinished(10000) || grim.exitCode() != 0)
+        return QImage();
+    return QImage::fromData(grim.readAllStandardOutput(), "PPM").convertToFormat(QImage::Format_RGB32);
+}
+
 bool paintBackground(uint32_t background, const std::vector<Rect>& rects)
 {
     static int serial = 0;

@@ -5,6 +5,7 @@
 // finds that desktop's programs: the background picture of its one output, the pointer, and
 // the process ids of the compositor, PipeWire and the portals of this session.
 
+#include <QImage>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,9 @@ struct Rect {
 
 // Runs one sway command (swaymsg); false with sway's answer in *error.
 bool sway(const QString& command, QString* error = nullptr);
+
+// The output as the compositor shows it now (grim), without the pointer; null on failure.
+QImage screenshot();
 
 // Makes the output's background a 1280x720 picture of `background` with the rectangles.
 bool paintBackground(uint32_t background, const std::vector<Rect>& rects);
