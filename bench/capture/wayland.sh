@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Capture benchmark, Wayland run: murovent-record through the screen cast portal on the test
 # environment's headless Wayland desktop (sway, PipeWire, xdg-desktop-portal-wlr) against the
-# same program grabbing an Xvfb of the same size, both recording the same full-screen motion
-# (screen_animate) at 1280x720 and 30 fps for BENCH_SECONDS (default 20) seconds. Prints per
+# same program grabbing an Xvfb of the same size, both recording the same content (screen_animate:
+# full-screen motion, then a mostly still desktop with a small box changing; BENCH_CONTENTS
+# chooses) at 1280x720 and 30 fps for BENCH_SECONDS (default 20) seconds. Prints per
 # path: our CPU per new picture, the display side's extra CPU per new picture while recording
 # (the compositor, the portal and PipeWire; or the X server: its CPU while recording less its
 # CPU over as long a time just before, with the same content moving), new pictures against
@@ -41,7 +42,7 @@ pid_of() {  # a program of this environment (its runtime folder) by name
 }
 cpu() { awk -v t="$ticks" '{ printf "%.3f", ($14 + $15) / t }' "/proc/$1/stat"; }
 pids=(); for name in "$@"; do pids+=("$(pid_of "$name")"); done
-"$animate" >/dev/null 2>&1 & animation=$!
+"$animate" "$BENCH_CONTENT" >/dev/null 2>&1 & animation=$!
 sleep 2
 # The display side's CPU without recording, then while recording, for the same wall time.
 before=(); for p in "${pids[@]}"; do before+=("$(cpu "$p")"); done
@@ -82,14 +83,18 @@ report() {  # report LABEL < measure's output
 results=$(mktemp /tmp/mvbench-wayland.XXXXXX)
 trap 'rm -f "$results"' EXIT
 export BENCH_SECONDS=$seconds BENCH_RECORD="$record" BENCH_ANIMATE="$animate"
-printf "capture benchmark, Wayland: %s s at 30 fps, 1280x720, full-screen motion, %s cores\n" "$seconds" "$(nproc)"
-printf "%-7s %8s %8s %14s %9s   %s\n" path "ours ms" "all ms" "new (expected)" "sent(rpl)" "display side's extra ms per new picture"
 stage=(--stage "$record" --stage "$animate")
-"$top/scripts/testenv" --wayland "$shim" "${stage[@]}" -- bash -c "$measure" _ portal \
-  sway xdg-desktop-portal-wlr pipewire | report portal
-"$top/scripts/testenv" --x --size 1280x720 -- bash -c "$measure" _ x11 Xvfb | report x11
-awk '{ cpu[$1] = $3 / $4; ours[$1] = $2 / $4 } END {
-  printf "ratio portal/x11: CPU per new picture %.2f (ours alone %.2f)\n", cpu["portal"] / cpu["x11"], ours["portal"] / ours["x11"] }' "$results"
+for BENCH_CONTENT in ${BENCH_CONTENTS:-motion desktop}; do
+  export BENCH_CONTENT
+  : >"$results"
+  printf "capture benchmark, Wayland: %s s at 30 fps, 1280x720, %s, %s cores\n" "$seconds" "$BENCH_CONTENT" "$(nproc)"
+  printf "%-7s %8s %8s %14s %9s   %s\n" path "ours ms" "all ms" "new (expected)" "sent(rpl)" "display side's extra ms per new picture"
+  "$top/scripts/testenv" --wayland "$shim" "${stage[@]}" -- bash -c "$measure" _ portal \
+    sway xdg-desktop-portal-wlr pipewire | report portal
+  "$top/scripts/testenv" --x --size 1280x720 -- bash -c "$measure" _ x11 Xvfb | report x11
+  awk '{ cpu[$1] = $3 / $4; ours[$1] = $2 / $4 } END {
+    printf "ratio portal/x11: CPU per new picture %.2f (ours alone %.2f)\n", cpu["portal"] / cpu["x11"], ours["portal"] / ours["x11"] }' "$results"
+done
 echo "ms: CPU milliseconds per new picture; all: ours + the display side's extra while recording;"
 echo "new: pictures taken / frame slots in the file; sent: pictures the portal delivered (rpl: of"
 echo "those, replaced by a newer one before a frame slot took them)"

@@ -110,7 +110,8 @@ struct ZMPipeWireStream::Impl {
     bool lostChanges = false;
     std::atomic<bool> ended{false};
     QString endReason;
-    // For the log: pictures received, and those replaced by a newer one before being taken.
+    // For the log: pictures received, those replaced by a newer one before being taken, and
+    // those that came with their changed areas.
     int received = 0;
     int replaced = 0;
     int withDamage = 0;
@@ -387,9 +388,9 @@ void ZMPipeWireStream::close()
         return;
     pw_thread_loop_lock(d->loop);
     if (d->stream) {
-        qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->withDamage
-                          << "of them with their changed areas," << d->replaced
-                          << "replaced by a newer one before being taken";
+        qCInfo(lcCapture) << "PipeWire stream closed:" << d->received << "pictures received," << d->replaced
+                          << "replaced by a newer one before being taken," << d->withDamage
+                          << "with their changed areas";
         for (pw_buffer* waiting : {d->held, d->next})
             if (waiting && !d->ended)
                 d->giveBack(waiting);
