@@ -5,11 +5,11 @@
 #include <zmav/zm_error.h>
 #include <zmav/zm_packetpool.h>
 
+#include "zm_changedblocks.h"
 #include "zm_log.h"
 #include "zm_yuvintake.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -101,6 +101,7 @@ void ZM_AVManager::ZM_Start()
 void ZM_AVManager::convertPicturesAtIntake()
 {
     m_intake = std::make_unique<ZM_YuvIntake>(getFrameFormat(m_movieInfo), m_movieInfo.width, m_movieInfo.height);
+    m_blocks = std::make_unique<ZM_ChangedBlocks>(m_movieInfo.width, m_movieInfo.height);
     ZM_YuvIntake* intake = m_intake.get();
     const int buffers = std::max(2, kPictureBudget / std::max(1, intake->yuvBytes()));
     VideoPool::instance().setIntake(
@@ -194,7 +195,7 @@ bool ZM_AVManager::encVideoFrame()
     const bool block = !autoJump || !m_videoStarted;
     std::unique_ptr<PoolItem> item;
     switch (pool.takeItem(item, block)) {
-    case queue_producer_consumer::Ok:
+    case queue_producer_consumer::Ok: {
         if (autoJump)
             m_videoStarted = true;
         if (item->len == 0) {
@@ -207,8 +208,8 @@ bool ZM_AVManager::encVideoFrame()
             return true; // not one picture's bytes: the encoder would ignore it, no slot
         }
         ++m_newPictures;
-        if (sameAsLastPicture(*item)) {
-            m_latestPicture = item->picture;
+        const ChangedAreas changed = changesSinceLatest(*item);
+        if (!changed.whole && changed.count == 0) {
             pool.recycle(std::move(item));
             m_encoder->repeatYuvFrame(m_lastPicture->data.get());
             m_lastSlotEmpty = false;
@@ -216,9 +217,10 @@ bool ZM_AVManager::encVideoFrame()
         }
         pool.recycle(std::move(m_lastPicture));
         m_lastPicture = std::move(item);
-        m_encoder->writeYuvFrame(m_lastPicture->data.get(), changesSinceLatest(*m_lastPicture));
+        m_encoder->writeYuvFrame(m_lastPicture->data.get(), changed);
         m_lastSlotEmpty = false;
         return true;
+    }
     case queue_producer_consumer::WouldBlock:
         fillSlotWithoutPicture();
         return true;
@@ -227,18 +229,12 @@ bool ZM_AVManager::encVideoFrame()
     }
 }
 
-// A whole picture (a producer that grabs everything, or a periodic whole grab) is often the
-// last one again: stored as a repeat it costs the encoder nothing, and the file keeps showing
-// exactly the same picture instead of one the encoder re-encoded slightly differently. Pictures
-// converted in parts had their changes reported, and are not compared.
-bool ZM_AVManager::sameAsLastPicture(const PoolItem& item) const
-{
-    return item.whole && m_lastPicture && m_lastPicture->len == item.len
-           && std::memcmp(m_lastPicture->data.get(), item.data.get(), size_t(item.len)) == 0;
-}
-
-// What the encoder may take as unchanged: the producer's changes hold only against the picture
-// converted just before, so a picture dropped or refused in between makes it a whole new one.
+// Where a picture differs from the one the encoder has, which then analyses only there. The
+// producer's changes hold only against the picture converted just before, so after a picture
+// dropped or refused in between they do not count. Without them the two pictures are
+// compared: a whole picture (a producer that grabs everything, or a periodic whole grab) is
+// often the last one again, or that one but for a few blocks. No changes at all: the picture
+// is stored as a repeat, which costs the encoder nothing and shows exactly the same picture.
 ChangedAreas ZM_AVManager::changesSinceLatest(const PoolItem& item)
 {
     ChangedAreas changed;
@@ -246,6 +242,11 @@ ChangedAreas ZM_AVManager::changesSinceLatest(const PoolItem& item)
         changed.whole = false;
         changed.rects = item.changes.data();
         changed.count = int(item.changes.size());
+    } else if (m_lastPicture && m_lastPicture->len == item.len
+               && m_blocks->find(m_lastPicture->data.get(), item.data.get(), &m_changedBlocks)) {
+        changed.whole = false;
+        changed.rects = m_changedBlocks.data();
+        changed.count = int(m_changedBlocks.size());
     }
     m_latestPicture = item.picture;
     return changed;

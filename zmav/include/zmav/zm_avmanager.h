@@ -15,6 +15,7 @@
 namespace ZM {
 
 class ZM_AVEncoder;
+class ZM_ChangedBlocks;
 class ZM_YuvIntake;
 struct ChangedAreas;
 struct PoolItem;
@@ -86,7 +87,6 @@ private:
     // Sleeps up to d in short slices; false when the recording began stopping meanwhile.
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
-    bool sameAsLastPicture(const PoolItem& item) const;
     ChangedAreas changesSinceLatest(const PoolItem& item);
     void repeatLastPicture();
     void fillSlotWithoutPicture();
@@ -119,6 +119,9 @@ private:
     // The number of the latest picture taken that the encoder has (encoded, or the same as the
     // one it encoded); 0: none.
     uint64_t m_latestPicture = 0;
+    // For pictures that come without their changes: which blocks differ from the last one.
+    std::unique_ptr<ZM_ChangedBlocks> m_blocks;
+    std::vector<ZMAV_Rect> m_changedBlocks;
 };
 
 } // namespace ZM
