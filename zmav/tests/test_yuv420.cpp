@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <zmav/yuv420_rotate.h>
 
+#include "zm_changedblocks.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -118,4 +120,32 @@ TEST(Yuv420, PrintDumpsSignedBytesRowByRow)
               "\n"
               "   8    9   10   11 \n"
               "--------------------------------------\n\n");
+}
+
+// Blocks of 16 x 16 pixels, the last column and row cut short by the picture's edge; a change
+// in a chroma plane alone counts for its block, and neighbours in a row are joined.
+TEST(Yuv420, ChangedBlocksFindLumaAndChromaChangesUpToTheEdges)
+{
+    const int w = 72, h = 40; // 5 x 3 blocks, the last ones 8 wide and 8 high
+    const std::vector<uint8_t> before(size_t(w) * h * 3 / 2, 90);
+    ZM::ZM_ChangedBlocks blocks(w, h);
+    std::vector<ZMAV_Rect> rects;
+    auto rect = [&](size_t i) { return std::vector<int>{rects[i].x, rects[i].y, rects[i].width, rects[i].height}; };
+
+    ASSERT_TRUE(blocks.find(before.data(), before.data(), &rects));
+    EXPECT_TRUE(rects.empty());
+
+    std::vector<uint8_t> after = before;
+    after[size_t(5) * w + 2] = 91;                                   // luma of block (0, 0)
+    after[size_t(w) * h + 3 * (w / 2) + 9] = 91;                     // U alone of block (1, 0)
+    after[size_t(20) * w + 71] = 91;                                 // luma of block (4, 1)
+    after[size_t(w) * h + size_t(w) * h / 4 + 19 * (w / 2) + 35] = 91; // V alone of block (4, 2)
+    ASSERT_TRUE(blocks.find(before.data(), after.data(), &rects));
+    ASSERT_EQ(rects.size(), 3u);
+    EXPECT_EQ(rect(0), (std::vector<int>{0, 0, 32, 16}));
+    EXPECT_EQ(rect(1), (std::vector<int>{64, 16, 8, 16}));
+    EXPECT_EQ(rect(2), (std::vector<int>{64, 32, 8, 8}));
+
+    std::vector<uint8_t> other(before.size(), 91);
+    EXPECT_FALSE(blocks.find(before.data(), other.data(), &rects)) << "every block changed";
 }
