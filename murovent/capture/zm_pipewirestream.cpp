@@ -197,13 +197,12 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
 ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int stride, const QRect& area,
                                                     unsigned char* target, std::vector<QRect>* changed) const
 {
+    if (changed)
+        changed->clear();
     if (!changed || heldDamage.whole) {
-        if (changed)
-            changed->clear();
         copyPart(picture, stride, format->rgbOrder, area, QRect(QPoint(0, 0), area.size()), target);
         return Take::Picture;
     }
-    changed->clear();
     for (const QRect& rect : heldDamage.rects) {
         const QRect part = rect.intersected(area).translated(-area.topLeft());
         if (part.isEmpty())

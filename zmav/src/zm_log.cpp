@@ -26,14 +26,19 @@ void fromFfmpeg(void* avcl, int level, const char* format, va_list args)
     char line[1024];
     int prefix = 1;
     av_log_format_line2(avcl, level, format, args, line, sizeof line, &prefix);
+    logForeignLine(level <= AV_LOG_ERROR ? LogError : LogWarning, line);
+}
+
+} // namespace
+
+void logForeignLine(LogLevel level, char* line)
+{
     size_t length = std::strlen(line);
     while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
         line[--length] = '\0';
     if (length > 0)
-        logLine(level <= AV_LOG_ERROR ? LogError : LogWarning, line);
+        logLine(level, line);
 }
-
-} // namespace
 
 void logLine(LogLevel level, const std::string& text)
 {

@@ -9,6 +9,8 @@ namespace ZM {
 // handler a program installed with ZMAV_SetLogHandler, and nowhere without one. Any thread.
 enum LogLevel { LogError = 0, LogWarning = 1, LogInfo = 2 };
 void logLine(LogLevel level, const std::string& text);
+// A line another library formatted: without its line end, and nothing when that leaves it empty.
+void logForeignLine(LogLevel level, char* line);
 
 // Sends FFmpeg's (and so x264's) messages of warning level and above into the library's log
 // instead of the process's standard error. Idempotent.

@@ -25,12 +25,10 @@ void fromX264(void*, int level, const char* format, va_list args)
 {
     if (level > X264_LOG_WARNING)
         return;
-    char line[1024];
-    std::vsnprintf(line, sizeof line, format, args);
-    size_t length = std::strlen(line);
-    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
-        line[--length] = '\0';
-    logLine(level == X264_LOG_ERROR ? LogError : LogWarning, std::string("[libx264] ") + line);
+    char line[1024] = "[libx264] ";
+    const size_t prefix = std::strlen(line);
+    std::vsnprintf(line + prefix, sizeof line - prefix, format, args);
+    logForeignLine(level == X264_LOG_ERROR ? LogError : LogWarning, line);
 }
 
 constexpr int kMacroblock = 16;

@@ -38,9 +38,7 @@ bool ZM_YuvIntake::convert(const unsigned char* src, const ChangedAreas& changed
     remember(picture, changed);
     const Change& latest = m_history.back();
     item.changesKnown = m_inParts && !latest.whole;
-    item.changes.clear();
-    for (const Area& a : latest.areas)
-        item.changes.push_back({a.x, a.y, a.width, a.height});
+    item.changes = latest.areas;
     std::vector<Area> areas;
     const uint64_t held = item.picture;
     item.picture = 0;

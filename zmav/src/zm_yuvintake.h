@@ -27,9 +27,7 @@ public:
     int yuvBytes() const { return m_width * m_height * 3 / 2; }
 
 private:
-    struct Area {
-        int x, y, width, height;
-    };
+    using Area = ZMAV_Rect;
     struct Change {
         uint64_t picture;
         bool whole;
