@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "zm_pipewirestream.h"
 
+#include "zm_blockcopy.h"
 #include "zm_capturelog.h"
 
 #include <libyuv/convert_argb.h>
@@ -71,16 +72,14 @@ Damage damageOf(spa_buffer* spa)
     return damage;
 }
 
-// One part of the area (in area pixels) from the stream's picture into the target.
-void copyPart(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, const QRect& part,
-              unsigned char* target)
+// All of the area from the stream's picture into the target.
+void copyArea(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, unsigned char* target)
 {
-    const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
-    unsigned char* to = target + (size_t(part.y()) * area.width() + part.x()) * 4;
+    const uint8_t* from = picture + size_t(area.y()) * stride + size_t(area.x()) * 4;
     if (rgbOrder)
-        libyuv::ABGRToARGB(from, stride, to, area.width() * 4, part.width(), part.height());
+        libyuv::ABGRToARGB(from, stride, target, area.width() * 4, area.width(), area.height());
     else
-        libyuv::ARGBCopy(from, stride, to, area.width() * 4, part.width(), part.height());
+        libyuv::ARGBCopy(from, stride, target, area.width() * 4, area.width(), area.height());
 }
 
 } // namespace
@@ -125,8 +124,11 @@ struct ZMPipeWireStream::Impl {
     }
     void giveBack(pw_buffer* buffer) { pw_stream_queue_buffer(stream, buffer); }
 
+    // A part of an RGB-ordered picture in the B, G, R order, to compare with the target.
+    std::vector<uint8_t> inOrder;
+
     Take copy(const uint8_t* picture, int stride, const QRect& area, unsigned char* target,
-              std::vector<QRect>* changed) const;
+              std::vector<QRect>* changed);
     static bool usable(const pw_buffer* buffer);
     static void onStateChanged(void* data, pw_stream_state, pw_stream_state state, const char* error);
     static void onParamChanged(void* data, uint32_t id, const spa_pod* param);
@@ -193,22 +195,32 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
 }
 
 // The held picture into the target: all of the area, or only what changed in it since the
-// picture taken before.
+// picture taken before. The parts the compositor names are compared with that picture block by
+// block, since a client that redraws its whole window for a small change has the compositor
+// name the whole window.
 ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int stride, const QRect& area,
-                                                    unsigned char* target, std::vector<QRect>* changed) const
+                                                    unsigned char* target, std::vector<QRect>* changed)
 {
-    if (changed)
-        changed->clear();
-    if (!changed || heldDamage.whole) {
-        copyPart(picture, stride, format->rgbOrder, area, QRect(QPoint(0, 0), area.size()), target);
+    if (!changed) {
+        copyArea(picture, stride, format->rgbOrder, area, target);
         return Take::Picture;
     }
-    for (const QRect& rect : heldDamage.rects) {
+    changed->clear();
+    const std::vector<QRect> named = heldDamage.whole ? std::vector<QRect>{area} : heldDamage.rects;
+    for (const QRect& rect : named) {
         const QRect part = rect.intersected(area).translated(-area.topLeft());
         if (part.isEmpty())
             continue;
-        copyPart(picture, stride, format->rgbOrder, area, part, target);
-        changed->push_back(part);
+        const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
+        int fromStride = stride;
+        if (format->rgbOrder) {
+            fromStride = part.width() * 4;
+            inOrder.resize(size_t(fromStride) * part.height());
+            libyuv::ABGRToARGB(from, stride, inOrder.data(), fromStride, part.width(), part.height());
+            from = inOrder.data();
+        }
+        ZMBlockCopy::update(from, fromStride, target + (size_t(part.y()) * area.width() + part.x()) * 4,
+                            area.width() * 4, part, changed);
     }
     return changed->empty() ? Take::NothingNew : Take::Picture;
 }

@@ -41,9 +41,9 @@ public:
 
     // Copies the older of the two newest pictures not yet taken, if any, cropped to `area` (inside
     // size()), as BGRA rows of area.width() x 4 bytes into `target`. With `changed`, target
-    // holds the picture taken before, and only what changed since is copied where the
-    // compositor said what: *changed lists those parts (target pixels), or is empty when the
-    // whole area was copied; a picture that changed nothing inside the area is NothingNew.
+    // holds the picture taken before, and only the blocks that changed since are copied:
+    // *changed lists them (target pixels); a picture that changed nothing inside the area is
+    // NothingNew.
     Take takePicture(const QRect& area, unsigned char* target, std::vector<QRect>* changed = nullptr);
     QString endReason() const;
 

@@ -88,7 +88,7 @@ ZMScreenBackend::Next ZMPortalScreen::next()
     const bool inParts = m_trackChanges && m_sinceWhole.isValid() && m_sinceWhole.elapsed() < kWholeEveryMs;
     switch (m_stream->takePicture(m_crop, m_frame.data(), inParts ? &m_changed : nullptr)) {
     case ZMPipeWireStream::Take::Picture:
-        m_inParts = inParts && !m_changed.empty();
+        m_inParts = inParts;
         if (!m_inParts)
             m_sinceWhole.start();
         return Next::Picture;

@@ -3,6 +3,7 @@
 #include "_image_filter.h"
 #include "grab_x11.h"
 #include "xscene.h"
+#include "zm_blockcopy.h"
 #include "zm_capture.h"
 #include "zm_desktopsnapshot.h"
 #include "zm_grabscreen.h"
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -617,4 +619,35 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// A part that does not start on the block grid, with changes in its first and last (cut short)
+// blocks and one pixel in the middle: exactly those blocks (from their first changed row) are
+// copied and listed, nothing outside the part is touched, and blocks changed in every row of a
+// band merge downwards.
+TEST(BlockCopy, CopiesAndListsOnlyTheChangedBlocksOfThePart)
+{
+    const int width = 70, height = 56, stride = width * 4;
+    std::vector<uint8_t> older(size_t(stride) * height), newer;
+    for (size_t i = 0; i < older.size(); ++i)
+        older[i] = uint8_t(i * 7 + i / 13);
+    newer = older;
+    const auto touch = [&](int x, int y) { newer[size_t(y) * stride + x * 4 + 1] ^= 0x55; };
+    const QRect part(3, 2, 67, 54);
+    touch(3, 2), touch(69, 55), touch(40, 20), touch(1, 1);
+    for (int y = 32; y < 56; ++y)
+        touch(20, y);
+    std::vector<uint8_t> target = older;
+    std::vector<QRect> changed;
+    ZMBlockCopy::update(newer.data() + 2 * stride + 3 * 4, stride, target.data() + 2 * stride + 3 * 4, stride, part,
+                        &changed);
+    const std::vector<QRect> expected = {QRect(3, 2, 13, 14), QRect(32, 20, 16, 12), QRect(16, 32, 16, 24),
+                                         QRect(64, 48, 6, 8)};
+    EXPECT_EQ(changed, expected);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const size_t at = size_t(y) * stride + x * 4;
+            const bool inBlock = std::any_of(expected.begin(), expected.end(), [&](const QRect& r) { return r.contains(x, y); });
+            ASSERT_EQ(std::memcmp(&target[at], inBlock ? &newer[at] : &older[at], 4), 0) << x << "," << y;
+        }
 }
