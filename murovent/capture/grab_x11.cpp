@@ -447,8 +447,9 @@ ZMScreenBackend::Next Grab_X11::grabChanges()
         }
         if (round > 0 && more.empty())
             break;
-        if (round == kMostRounds || parts.size() + more.size() > kMostParts
-            || (pixelsIn(parts) + pixelsIn(more)) * 100 > most)
+        if ((pixelsIn(parts) + pixelsIn(more)) * 100 > most)
+            return grabWholeChanged();
+        if (round == kMostRounds || parts.size() + more.size() > kMostParts)
             return grabWhole() ? Next::Picture : Next::Lost;
         if (!grabParts(more) || (m_grabCursor && m_hasXFixes && !refreshCursor(&more)) || m_lost) {
             loseScreen();
@@ -461,6 +462,17 @@ ZMScreenBackend::Next Grab_X11::grabChanges()
     if (parts.empty())
         return Next::NothingNew;
     m_changed = std::move(parts);
+    m_partial = true;
+    return Next::Picture;
+}
+
+// The server reported most of the area drawn: all of it is taken as changed, and the encoder
+// need not look for what stayed.
+ZMScreenBackend::Next Grab_X11::grabWholeChanged()
+{
+    if (!grabWhole())
+        return Next::Lost;
+    m_changed.assign(1, QRect(0, 0, m_width, m_height));
     m_partial = true;
     return Next::Picture;
 }

@@ -90,6 +90,7 @@ private:
     Next grabChanges();
     bool follow();
     unsigned char* grabWhole();
+    Next grabWholeChanged();
     bool wholeGrabDue() const;
     std::vector<QRect> grabbable(const std::vector<QRect>& parts) const;
     bool grabParts(const std::vector<QRect>& parts);

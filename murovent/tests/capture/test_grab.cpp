@@ -365,6 +365,14 @@ TEST_F(GrabX11Test, FollowingChangesKeepsTheFrameEqualToAWholeGrab)
         ASSERT_EQ(following.next(), Next::Picture);
         EXPECT_TRUE(sameAsWholeGrab(following, area, shm));
         EXPECT_EQ(following.next(), Next::NothingNew);
+
+        // Most of the area drawn, and the pointer moved: all of it is taken, as changed.
+        ASSERT_TRUE(xscene::fillRect({40, 30, 640, 300, kRed}));
+        ASSERT_TRUE(xscene::movePointer(350, 400));
+        ASSERT_EQ(following.next(), Next::Picture);
+        ASSERT_NE(following.changed(), nullptr);
+        EXPECT_TRUE(covered(following.changed(), QRect(0, 0, 640, 400), &pixels));
+        EXPECT_TRUE(sameAsWholeGrab(following, area, shm));
         ASSERT_TRUE(xscene::paintRoot(kBackground, {}));
     }
 }
