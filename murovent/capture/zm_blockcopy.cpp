@@ -29,8 +29,12 @@ namespace ZMBlockCopy {
 void update(const uint8_t* from, int fromStride, uint8_t* to, int toStride, const QRect& part,
             std::vector<QRect>* changed)
 {
-    const auto source = [&](int y, int x) { return from + size_t(y - part.top()) * fromStride + size_t(x - part.left()) * 4; };
-    const auto target = [&](int y, int x) { return to + size_t(y - part.top()) * toStride + size_t(x - part.left()) * 4; };
+    const auto source = [&](int y, int x) {
+        return from + size_t(y - part.top()) * fromStride + size_t(x - part.left()) * 4;
+    };
+    const auto target = [&](int y, int x) {
+        return to + size_t(y - part.top()) * toStride + size_t(x - part.left()) * 4;
+    };
     const size_t rowBytes = size_t(part.width()) * 4;
     for (int band = part.top() - part.top() % kBlock; band <= part.bottom(); band += kBlock) {
         const int last = std::min(band + kBlock, part.bottom() + 1);
@@ -40,7 +44,14 @@ void update(const uint8_t* from, int fromStride, uint8_t* to, int toStride, cons
             ++first;
         if (first == last)
             continue;
+        // Neighbouring changed blocks are copied and listed as one run.
         int runLeft = -1, runRight = -1;
+        const auto endRun = [&] {
+            for (int row = first; row < last; ++row)
+                std::memcpy(target(row, runLeft), source(row, runLeft), size_t(runRight - runLeft) * 4);
+            note(changed, QRect(runLeft, first, runRight - runLeft, last - first));
+            runLeft = -1;
+        };
         for (int block = part.left() - part.left() % kBlock; block <= part.right(); block += kBlock) {
             const int left = std::max(block, part.left()), right = std::min(block + kBlock, part.right() + 1);
             const size_t bytes = size_t(right - left) * 4;
@@ -48,18 +59,14 @@ void update(const uint8_t* from, int fromStride, uint8_t* to, int toStride, cons
             while (y < last && std::memcmp(source(y, left), target(y, left), bytes) == 0)
                 ++y;
             if (y < last) {
-                for (int row = first; row < last; ++row)
-                    std::memcpy(target(row, left), source(row, left), bytes);
                 runLeft = runLeft < 0 ? left : runLeft;
                 runRight = right;
-                continue;
+            } else if (runLeft >= 0) {
+                endRun();
             }
-            if (runLeft >= 0)
-                note(changed, QRect(runLeft, first, runRight - runLeft, last - first));
-            runLeft = -1;
         }
         if (runLeft >= 0)
-            note(changed, QRect(runLeft, first, runRight - runLeft, last - first));
+            endRun();
     }
 }
 

@@ -655,7 +655,8 @@ TEST(BlockCopy, CopiesAndListsOnlyTheChangedBlocksOfThePart)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const size_t at = size_t(y) * stride + x * 4;
-            const bool inBlock = std::any_of(expected.begin(), expected.end(), [&](const QRect& r) { return r.contains(x, y); });
+            const bool inBlock =
+                std::any_of(expected.begin(), expected.end(), [&](const QRect& r) { return r.contains(x, y); });
             ASSERT_EQ(std::memcmp(&target[at], inBlock ? &newer[at] : &older[at], 4), 0) << x << "," << y;
         }
 }
