@@ -4,6 +4,7 @@
 #include "zm_recordsession.h"
 
 #include <capture/zm_monitors.h>
+#include <common/zm_processend.h>
 #include <common/zm_signalexit.h>
 
 #include <QCoreApplication>
@@ -90,13 +91,18 @@ int main(int argc, char** argv)
     // needs no window system: without one Qt holds no connection of its own to the display,
     // whose loss would otherwise end the program before the file is finalised.
     QCoreApplication app(argc, argv);
-    ZMRecordSession session(options);
-    if (!session.prepare(&error)) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
-        return session.failureStatus();
+    int status = 0;
+    {
+        ZMRecordSession session(options);
+        if (session.prepare(&error)) {
+            // Ctrl+C, SIGTERM (logout, shutdown) and SIGHUP (the terminal closed) ask for a
+            // stop; the file-size limit arrives as a failed write (see ZMSignalExit).
+            const ZMSignalExit signalExit(&ZMRecordSession::requestStop);
+            status = session.run();
+        } else {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(error));
+            status = session.failureStatus();
+        }
     }
-    // Ctrl+C, SIGTERM (logout, shutdown) and SIGHUP (the terminal closed) ask for a stop; the
-    // file-size limit arrives as a failed write (see ZMSignalExit).
-    const ZMSignalExit signalExit(&ZMRecordSession::requestStop);
-    return session.run();
+    ZMProcessEnd::leave(status);
 }
