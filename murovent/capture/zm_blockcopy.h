@@ -20,4 +20,9 @@ namespace ZMBlockCopy {
 void update(const uint8_t* from, int fromStride, uint8_t* to, int toStride, const QRect& part,
             std::vector<QRect>* changed);
 
+// More than `most` rectangles become the one that holds them all: a picture changed in so many
+// scattered places (a scrolling or moving picture) is cheaper to take on as one area than place
+// by place, and its encoder looks at each block anyway.
+void bound(std::vector<QRect>* changed, size_t most);
+
 } // namespace ZMBlockCopy

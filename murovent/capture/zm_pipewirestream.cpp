@@ -39,6 +39,8 @@ const FormatEntry* findFormat(uint32_t format)
 
 // Up to this many changed areas a picture; a compositor merges more into fewer.
 constexpr int kDamageAreas = 16;
+// Beyond this many changed blocks' runs in a picture, the area around them all is taken on.
+constexpr size_t kMostParts = 32;
 
 // What changed in a picture since the one before it, in stream pixels; whole when that is not
 // known (the compositor did not say, or a picture in between was lost).
@@ -222,6 +224,7 @@ ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int 
         ZMBlockCopy::update(from, fromStride, target + (size_t(part.y()) * area.width() + part.x()) * 4,
                             area.width() * 4, part, changed);
     }
+    ZMBlockCopy::bound(changed, kMostParts);
     return changed->empty() ? Take::NothingNew : Take::Picture;
 }
 

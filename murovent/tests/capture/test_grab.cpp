@@ -659,4 +659,10 @@ TEST(BlockCopy, CopiesAndListsOnlyTheChangedBlocksOfThePart)
                 std::any_of(expected.begin(), expected.end(), [&](const QRect& r) { return r.contains(x, y); });
             ASSERT_EQ(std::memcmp(&target[at], inBlock ? &newer[at] : &older[at], 4), 0) << x << "," << y;
         }
+
+    // Past the limit the rectangles become the one around them; up to it they stay.
+    ZMBlockCopy::bound(&changed, expected.size());
+    EXPECT_EQ(changed, expected);
+    ZMBlockCopy::bound(&changed, expected.size() - 1);
+    EXPECT_EQ(changed, std::vector<QRect>{QRect(3, 2, 67, 54)});
 }
