@@ -208,11 +208,10 @@ ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int 
         return Take::Picture;
     }
     changed->clear();
-    const std::vector<QRect> named = heldDamage.whole ? std::vector<QRect>{area} : heldDamage.rects;
-    for (const QRect& rect : named) {
+    const auto take = [&](const QRect& rect) {
         const QRect part = rect.intersected(area).translated(-area.topLeft());
         if (part.isEmpty())
-            continue;
+            return;
         const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
         int fromStride = stride;
         if (format->rgbOrder) {
@@ -223,7 +222,12 @@ ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int 
         }
         ZMBlockCopy::update(from, fromStride, target + (size_t(part.y()) * area.width() + part.x()) * 4,
                             area.width() * 4, part, changed);
-    }
+    };
+    if (heldDamage.whole)
+        take(area);
+    else
+        for (const QRect& rect : heldDamage.rects)
+            take(rect);
     ZMBlockCopy::bound(changed, kMostParts);
     return changed->empty() ? Take::NothingNew : Take::Picture;
 }

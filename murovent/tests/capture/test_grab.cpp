@@ -622,13 +622,6 @@ TEST_F(GrabThreadTest, FacadeRefusesAnUnusableAreaAndReplacesItsSource)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
-
 // A part that does not start on the block grid, with changes in its first and last (cut short)
 // blocks and one pixel in the middle: exactly those blocks (from their first changed row) are
 // copied and listed, nothing outside the part is touched, and blocks changed in every row of a
@@ -666,3 +659,11 @@ TEST(BlockCopy, CopiesAndListsOnlyTheChangedBlocksOfThePart)
     ZMBlockCopy::bound(&changed, expected.size() - 1);
     EXPECT_EQ(changed, std::vector<QRect>{QRect(3, 2, 67, 54)});
 }
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
