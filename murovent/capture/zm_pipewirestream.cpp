@@ -41,6 +41,10 @@ const FormatEntry* findFormat(uint32_t format)
 constexpr int kDamageAreas = 16;
 // Beyond this many changed blocks' runs in a picture, the area around them all is taken on.
 constexpr size_t kMostParts = 32;
+// After a picture that differed from the one before in most of its area (a moving or scrolling
+// picture), this many pictures are copied where the compositor says they changed, without
+// comparing: while everything moves, comparing costs more than it saves.
+constexpr int kUncomparedAfterMotion = 7;
 
 // What changed in a picture since the one before it, in stream pixels; whole when that is not
 // known (the compositor did not say, or a picture in between was lost).
@@ -74,14 +78,25 @@ Damage damageOf(spa_buffer* spa)
     return damage;
 }
 
-// All of the area from the stream's picture into the target.
-void copyArea(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, unsigned char* target)
+// A part of the area (in area pixels) from the stream's picture into the same place of the
+// target, which holds the area.
+void copyPart(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, const QRect& part,
+              unsigned char* target)
 {
-    const uint8_t* from = picture + size_t(area.y()) * stride + size_t(area.x()) * 4;
+    const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
+    unsigned char* to = target + (size_t(part.y()) * area.width() + part.x()) * 4;
     if (rgbOrder)
-        libyuv::ABGRToARGB(from, stride, target, area.width() * 4, area.width(), area.height());
+        libyuv::ABGRToARGB(from, stride, to, area.width() * 4, part.width(), part.height());
     else
-        libyuv::ARGBCopy(from, stride, target, area.width() * 4, area.width(), area.height());
+        libyuv::ARGBCopy(from, stride, to, area.width() * 4, part.width(), part.height());
+}
+
+qint64 areaOf(const std::vector<QRect>& rects)
+{
+    qint64 area = 0;
+    for (const QRect& rect : rects)
+        area += qint64(rect.width()) * rect.height();
+    return area;
 }
 
 } // namespace
@@ -109,6 +124,7 @@ struct ZMPipeWireStream::Impl {
     Damage nextDamage;
     // A picture went back untaken with its changes: the next one counts as wholly new.
     bool lostChanges = false;
+    int uncomparedLeft = 0;
     std::atomic<bool> ended{false};
     QString endReason;
     // For the log: pictures received, those replaced by a newer one before being taken, and
@@ -199,19 +215,27 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
 // The held picture into the target: all of the area, or only what changed in it since the
 // picture taken before. The parts the compositor names are compared with that picture block by
 // block, since a client that redraws its whole window for a small change has the compositor
-// name the whole window.
+// name the whole window; for a few pictures after one that changed nearly all over, they are
+// copied as named.
 ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int stride, const QRect& area,
                                                     unsigned char* target, std::vector<QRect>* changed)
 {
     if (!changed) {
-        copyArea(picture, stride, format->rgbOrder, area, target);
+        copyPart(picture, stride, format->rgbOrder, area, QRect(QPoint(0, 0), area.size()), target);
         return Take::Picture;
     }
     changed->clear();
+    const bool compare = uncomparedLeft == 0;
+    uncomparedLeft = std::max(uncomparedLeft - 1, 0);
     const auto take = [&](const QRect& rect) {
         const QRect part = rect.intersected(area).translated(-area.topLeft());
         if (part.isEmpty())
             return;
+        if (!compare) {
+            copyPart(picture, stride, format->rgbOrder, area, part, target);
+            changed->push_back(part);
+            return;
+        }
         const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
         int fromStride = stride;
         if (format->rgbOrder) {
@@ -228,6 +252,8 @@ ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int 
     else
         for (const QRect& rect : heldDamage.rects)
             take(rect);
+    if (compare && 2 * areaOf(*changed) > qint64(area.width()) * area.height())
+        uncomparedLeft = kUncomparedAfterMotion;
     ZMBlockCopy::bound(changed, kMostParts);
     return changed->empty() ? Take::NothingNew : Take::Picture;
 }

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -45,14 +46,28 @@ bool waitForPicture(ZMScreenBackend& screen, const std::function<bool(const unsi
     return false;
 }
 
+bool paintScene(uint32_t background = kBackground)
+{
+    return wlscene::paintBackground(background, {{100, 50, 200, 100, kRed}, {400, 300, 50, 60, kGreen},
+                                                 {1230, 0, 50, 50, kYellow}});
+}
+
+// The area a picture rewrote; -1 for a whole picture.
+qint64 changedArea(const ZMScreenBackend& screen)
+{
+    const std::vector<QRect>* changed = screen.changed();
+    if (!changed)
+        return -1;
+    qint64 area = 0;
+    for (const QRect& part : *changed)
+        area += qint64(part.width()) * part.height();
+    return area;
+}
+
 class PortalTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_TRUE(wlscene::paintBackground(kBackground, {{100, 50, 200, 100, kRed}, {400, 300, 50, 60, kGreen},
-                                                           {1230, 0, 50, 50, kYellow}}));
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(paintScene()); }
 };
 
 TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
@@ -114,16 +129,29 @@ TEST_F(PortalTest, PicturesTakenInPartsAddUpToTheScreen)
     qint64 partsArea = 0;
     for (int i = 0; i < 8; ++i) {
         ASSERT_TRUE(waitForPicture(*screen, [](const unsigned char*) { return true; }));
-        if (const std::vector<QRect>* changed = screen->changed()) {
-            ++inParts;
-            for (const QRect& part : *changed)
-                partsArea += qint64(part.width()) * part.height();
-        }
+        if (const qint64 area = changedArea(*screen); area >= 0)
+            ++inParts, partsArea += area;
     }
     EXPECT_GE(inParts, 6) << "one whole picture every 2 s at most";
     // The bar redraws all of itself for its clock, and the compositor names all of the bar:
     // only the clock's few blocks count as changed.
     EXPECT_LT(partsArea, qint64(inParts) * 1280 * 16 / 2) << "the bar's unchanged blocks were taken";
+
+    // A picture changed all over counts as that, and while the clock goes on, soon only the
+    // clock's blocks count again.
+    const uint32_t inverse = kBackground ^ 0xffffff;
+    ASSERT_TRUE(paintScene(inverse));
+    ASSERT_TRUE(waitForPicture(*screen, [&](const unsigned char* f) { return rgbAt(*screen, f, 20, 20) == inverse; }));
+    const qint64 allOver = changedArea(*screen);
+    EXPECT_TRUE(allOver < 0 || allOver >= 1280 * 720 * 3 / 4) << allOver;
+    qint64 later = -1;
+    for (int i = 1; i <= 12; ++i) {
+        ASSERT_TRUE(waitForPicture(*screen, [](const unsigned char*) { return true; }));
+        if (i > 9)
+            later = std::max(changedArea(*screen), later);
+    }
+    EXPECT_GE(later, 0) << "no picture in parts";
+    EXPECT_LT(later, 1280 * 16 / 2);
 
     ASSERT_TRUE(wlscene::sway(QStringLiteral("bar bar-0 status_command 'echo still'"), &error)) << error.toStdString();
     QElapsedTimer quiet, waited;
@@ -139,6 +167,7 @@ TEST_F(PortalTest, PicturesTakenInPartsAddUpToTheScreen)
     ASSERT_GE(quiet.elapsed(), 300) << "the screen kept changing";
     const QImage shot = wlscene::screenshot();
     wlscene::sway(clock);
+    EXPECT_TRUE(paintScene());
     ASSERT_EQ(shot.size(), QSize(1280, 720));
     int wrong = 0;
     for (int y = 0; y < 720; ++y)
