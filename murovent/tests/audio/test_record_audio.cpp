@@ -196,9 +196,16 @@ TEST(RecordAudioOptions, KilledAtAnyMomentKeepsAllButTheLastSecond)
         ASSERT_TRUE(info.ok) << info.error;
         std::printf("killed at %5.2f s: plays %5.2f s\n", moments[i], info.duration);
         EXPECT_GE(info.duration, moments[i] - 1.2) << files[i].toStdString();
+        char why[256];
+        if (info.duration <= 0) {
+            // Killed before the first second was out (a slow build writes it a little late):
+            // nothing to keep, and nothing to finish.
+            EXPECT_LT(moments[i], 2.0);
+            EXPECT_EQ(ZMAV_FinishFile(nullptr, nullptr, files[i].toUtf8().constData(), why, sizeof why), 0);
+            continue;
+        }
         for (const QString& line : decodeErrors(files[i]).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             EXPECT_TRUE(truncation.match(line).hasMatch()) << line.toStdString();
-        char why[256];
         EXPECT_EQ(ZMAV_FinishFile(nullptr, nullptr, files[i].toUtf8().constData(), why, sizeof why), 1) << why;
         EXPECT_GE(mp4probe::probeMp4(files[i].toStdString()).duration, moments[i] - 1.2);
     }
