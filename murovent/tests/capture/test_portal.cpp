@@ -99,8 +99,8 @@ TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
     }
     EXPECT_TRUE(thenNothing) << "only two are kept";
 
-    // The bar's clock changes every 20 ms and the portal sends at most 30 pictures a second
-    // (fewer while the machine is busy).
+    // The bar's clock changes every 20 ms and the portal sends each change, within the 60
+    // pictures a second the stream asks for at most: about 50 (fewer while the machine is busy).
     int pictures = 0, asked = 0;
     QElapsedTimer clock;
     clock.start();
@@ -110,7 +110,7 @@ TEST_F(PortalTest, WholeMonitorShowsTheDesktopAndOnlyNewPicturesCount)
         QThread::msleep(5);
     }
     EXPECT_GE(pictures, 8);
-    EXPECT_LE(pictures, 32);
+    EXPECT_LE(pictures, 52) << pictures;
     EXPECT_GT(asked, pictures + 50);
     screen->stop();
 }
