@@ -78,17 +78,13 @@ Damage damageOf(spa_buffer* spa)
     return damage;
 }
 
-// A part of the area (in area pixels) from the stream's picture into the same place of the
-// target, which holds the area.
-void copyPart(const uint8_t* picture, int stride, bool rgbOrder, const QRect& area, const QRect& part,
-              unsigned char* target)
+// Pixels of the stream's picture, in the B, G, R order, from `from` to `to`.
+void copyPixels(const uint8_t* from, int fromStride, bool rgbOrder, uint8_t* to, int toStride, const QSize& size)
 {
-    const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
-    unsigned char* to = target + (size_t(part.y()) * area.width() + part.x()) * 4;
     if (rgbOrder)
-        libyuv::ABGRToARGB(from, stride, to, area.width() * 4, part.width(), part.height());
+        libyuv::ABGRToARGB(from, fromStride, to, toStride, size.width(), size.height());
     else
-        libyuv::ARGBCopy(from, stride, to, area.width() * 4, part.width(), part.height());
+        libyuv::ARGBCopy(from, fromStride, to, toStride, size.width(), size.height());
 }
 
 qint64 areaOf(const std::vector<QRect>& rects)
@@ -220,8 +216,14 @@ bool ZMPipeWireStream::Impl::usable(const pw_buffer* buffer)
 ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int stride, const QRect& area,
                                                     unsigned char* target, std::vector<QRect>* changed)
 {
+    const bool rgbOrder = format->rgbOrder;
+    const int targetStride = area.width() * 4;
+    // A pixel of the area (in area pixels) in the stream's picture.
+    const auto source = [&](const QPoint& at) {
+        return picture + size_t(area.y() + at.y()) * stride + size_t(area.x() + at.x()) * 4;
+    };
     if (!changed) {
-        copyPart(picture, stride, format->rgbOrder, area, QRect(QPoint(0, 0), area.size()), target);
+        copyPixels(source(QPoint(0, 0)), stride, rgbOrder, target, targetStride, area.size());
         return Take::Picture;
     }
     changed->clear();
@@ -231,21 +233,21 @@ ZMPipeWireStream::Take ZMPipeWireStream::Impl::copy(const uint8_t* picture, int 
         const QRect part = rect.intersected(area).translated(-area.topLeft());
         if (part.isEmpty())
             return;
+        const uint8_t* from = source(part.topLeft());
+        uint8_t* to = target + size_t(part.y()) * targetStride + size_t(part.x()) * 4;
         if (!compare) {
-            copyPart(picture, stride, format->rgbOrder, area, part, target);
+            copyPixels(from, stride, rgbOrder, to, targetStride, part.size());
             changed->push_back(part);
             return;
         }
-        const uint8_t* from = picture + size_t(area.y() + part.y()) * stride + size_t(area.x() + part.x()) * 4;
         int fromStride = stride;
-        if (format->rgbOrder) {
+        if (rgbOrder) {
             fromStride = part.width() * 4;
             inOrder.resize(size_t(fromStride) * part.height());
-            libyuv::ABGRToARGB(from, stride, inOrder.data(), fromStride, part.width(), part.height());
+            copyPixels(from, stride, rgbOrder, inOrder.data(), fromStride, part.size());
             from = inOrder.data();
         }
-        ZMBlockCopy::update(from, fromStride, target + (size_t(part.y()) * area.width() + part.x()) * 4,
-                            area.width() * 4, part, changed);
+        ZMBlockCopy::update(from, fromStride, to, targetStride, part, changed);
     };
     if (heldDamage.whole)
         take(area);
