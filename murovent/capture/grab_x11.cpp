@@ -316,12 +316,13 @@ bool Grab_X11::attachShm()
         return false;
     }
     m_shm->info.shmaddr = m_shmImage->data = static_cast<char*>(shmat(m_shm->info.shmid, nullptr, 0));
+    // Removed at once, before the round trip to the server: the segment lives on while it is
+    // attached, and Linux lets the server still attach it by its id, so no kill can leak it.
+    shmctl(m_shm->info.shmid, IPC_RMID, nullptr);
     m_shm->info.readOnly = False;
     t_lastError = Success;
     const bool attached = m_shm->info.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(m_display, &m_shm->info);
     XSync(m_display, False);
-    // Nobody else will attach: removal now means a crash cannot leak the segment.
-    shmctl(m_shm->info.shmid, IPC_RMID, nullptr);
     if (!attached || t_lastError != Success) {
         if (attached)
             m_shm->info.shmseg = 0;
