@@ -122,6 +122,9 @@ void ZMAVRecorderMenu::recoverInterrupted()
         case ZMRecordingJournal::Found::PlaysAsItIs:
             lines << tr("%1 (已保存到中断前约一秒)").arg(f.path);
             break;
+        case ZMRecordingJournal::Found::Empty:
+            lines << tr("%1 (中断前尚未录下任何内容)").arg(f.path);
+            break;
         case ZMRecordingJournal::Found::Missing:
             lines << tr("%1 (文件已不存在)").arg(f.path);
             break;

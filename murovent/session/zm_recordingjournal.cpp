@@ -61,7 +61,9 @@ QList<ZMRecordingJournal::Found> ZMRecordingJournal::recover()
                 f.outcome = Found::Finished;
                 break;
             case 0:
-                f.outcome = Found::PlaysAsItIs;
+                // Said only of a file that ended before its first whole fragment.
+                f.reason = QString::fromUtf8(reason);
+                f.outcome = f.reason.isEmpty() ? Found::PlaysAsItIs : Found::Empty;
                 break;
             default:
                 f.outcome = Found::Damaged;

@@ -23,8 +23,8 @@ public:
     // One found interrupted recording and what became of it.
     struct Found {
         QString path;
-        enum Outcome { Finished, PlaysAsItIs, Missing, Damaged } outcome = PlaysAsItIs;
-        QString reason; // why it could not be finished (Damaged)
+        enum Outcome { Finished, PlaysAsItIs, Empty, Missing, Damaged } outcome = PlaysAsItIs;
+        QString reason; // why it could not be finished (Damaged), or holds nothing (Empty)
     };
     // Finishes every listed recording that still exists and empties the list.
     QList<Found> recover();

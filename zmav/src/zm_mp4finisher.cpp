@@ -79,7 +79,7 @@ ZM_Mp4Finisher::Result ZM_Mp4Finisher::finish(const std::string& path)
                                       [](const Track& t) { return t.samples == 0; }),
                        m_tracks.end());
         if (m_tracks.empty())
-            return NothingToDo;
+            return Empty;
         trimLeadIn();
         if (!appendMovie())
             return fail("cannot write the index: " + m_file.error());
@@ -187,7 +187,8 @@ bool ZM_Mp4Finisher::cutTornTail()
         }
     }
     m_fragments = whole;
-    return keepEnd == m_file.size() || m_file.truncate(keepEnd);
+    // Without a whole fragment there is nothing to finish, and the file stays as it is.
+    return whole.empty() || keepEnd == m_file.size() || m_file.truncate(keepEnd);
 }
 
 bool ZM_Mp4Finisher::summarise(Track& t)

@@ -42,15 +42,15 @@ class ZM_Mp4BoxWriter;
 // memory at a time. Any thread; one file per object.
 class ZM_Mp4Finisher {
 public:
-    enum Result { Finished, NothingToDo, Failed };
+    enum Result { Finished, NothingToDo, Empty, Failed };
 
     // audioPriming: samples that the AAC encoder puts before the sound (its delay); the edit
     // list skips them so that sound and pictures start together.
     explicit ZM_Mp4Finisher(int audioPriming = 1024) : m_audioPriming(audioPriming) {}
 
-    // NothingToDo: a regular MP4 already, or a fragmented one without a single whole fragment
-    // (it stays as it is). Failed: error() says why; a fragmented file is then left as
-    // playable as it was.
+    // NothingToDo: a regular MP4 already. Empty: a fragmented one without a single whole
+    // fragment, which holds nothing to play (it stays as it is). Failed: error() says why; a
+    // fragmented file is then left as playable as it was.
     Result finish(const std::string& path);
     const std::string& error() const { return m_error; }
 

@@ -134,6 +134,10 @@ int ZMAV_FinishFile(void*, void*, const char* path, char* text, int size)
         return 1;
     case ZM::ZM_Mp4Finisher::NothingToDo:
         return 0;
+    case ZM::ZM_Mp4Finisher::Empty:
+        copyText("the recording ended before its first second was written: the file holds no picture and no sound",
+                 text, size);
+        return 0;
     case ZM::ZM_Mp4Finisher::Failed:
         break;
     }

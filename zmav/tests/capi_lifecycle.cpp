@@ -253,9 +253,20 @@ TEST_F(Lifecycle, KilledRecordingPlaysAndIsFinishedLater)
         EXPECT_EQ(mp4probe::countVideoFrames(torn), videoPackets(info));
     }
 
+    // Killed before its first fragment was whole: nothing to keep, and the reason says so,
+    // while a finished file needs nothing and says nothing.
+    const std::string empty = dir.file("empty.mp4");
+    const long firstFragment = std::find_if(before.begin(), before.end(),
+                                            [](const auto& b) { return b.second == "moof"; })->first;
+    std::ofstream(empty, std::ios::binary) << contents(path).substr(0, size_t(firstFragment + 100));
     std::string why;
+    EXPECT_EQ(finishFile(empty, &why), 0);
+    EXPECT_NE(why.find("no picture and no sound"), std::string::npos) << why;
+    EXPECT_EQ(long(contents(empty).size()), firstFragment + 100) << "left as it is";
+
     ASSERT_EQ(finishFile(path, &why), 1) << why;
-    EXPECT_EQ(finishFile(path), 0) << "finished already";
+    EXPECT_EQ(finishFile(path, &why), 0) << "finished already";
+    EXPECT_EQ(why, "");
     const std::string finished = contents(path);
     EXPECT_LT(long(finished.size()) - size, 64 * 1024) << "only the index was added";
     const auto after = topBoxes(path);
