@@ -701,6 +701,28 @@ please get the latest one at </translation>
         <source>还原</source>
         <translation>Restore</translation>
     </message>
+    <message>
+        <source>%1 (已保存到中断前约一秒)</source>
+        <translation>%1 (saved up to about a second before the interruption)</translation>
+    </message>
+    <message>
+        <source>%1 (中断前尚未录下任何内容)</source>
+        <translation>%1 (nothing had been recorded before the interruption)</translation>
+    </message>
+    <message>
+        <source>%1 (文件已不存在)</source>
+        <translation>%1 (the file no longer exists)</translation>
+    </message>
+    <message>
+        <source>%1 (无法修复: %2)</source>
+        <translation>%1 (cannot be repaired: %2)</translation>
+    </message>
+    <message>
+        <source>上次录制被意外中断:
+%1</source>
+        <translation>The last recording was interrupted:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>ZMAVRecorderMenuPrivate</name>
@@ -761,10 +783,6 @@ Please check the microphone, or choose &quot;Video only&quot;.
         <translation>The system sound went away; from now on only the microphone is recorded.</translation>
     </message>
     <message>
-        <source>录制文件写入出错: %1</source>
-        <translation>The recording file could not be written: %1</translation>
-    </message>
-    <message>
         <source>录制的窗口已关闭, 录制已停止并保存.</source>
         <translation>The recorded window was closed; the recording has stopped and is saved.</translation>
     </message>
@@ -778,6 +796,24 @@ Please check the microphone, or choose &quot;Video only&quot;.
 %1</source>
         <translation>The microphone and the system sound cannot be recorded together. Please check the sound card,
 or clear &quot;Also the microphone&quot;.
+%1</translation>
+    </message>
+    <message>
+        <source>录制文件收尾时写入出错, 之前录制的内容已保存.
+%1</source>
+        <translation>Writing the end of the recording failed; what was recorded before is saved.
+%1</translation>
+    </message>
+    <message>
+        <source>录制文件写入出错, 录制已停止, 之前录制的内容已保存.
+%1</source>
+        <translation>Writing the recording failed; the recording has stopped and what was recorded before is saved.
+%1</translation>
+    </message>
+    <message>
+        <source>磁盘空间即将用完, 录制仍在继续.
+%1</source>
+        <translation>The disk is nearly full; the recording goes on.
 %1</translation>
     </message>
 </context>
@@ -972,6 +1008,41 @@ or clear &quot;Also the microphone&quot;.
     <message>
         <source>声音服务器没有名为“%1”的输出设备，无法录制它的系统声音。</source>
         <translation>The sound server has no output device named &quot;%1&quot;; its system sound cannot be recorded.</translation>
+    </message>
+</context>
+<context>
+    <name>ZMVideoOptionsBox</name>
+    <message>
+        <source>视频编码</source>
+        <translation>Video encoding</translation>
+    </message>
+    <message>
+        <source>录制中断时两种格式都只丢失最后约一秒</source>
+        <translation>If a recording is interrupted, either format loses only about its last second</translation>
+    </message>
+    <message>
+        <source>自动</source>
+        <translation>Automatic</translation>
+    </message>
+    <message>
+        <source>x264 的 CRF: 数值越小画质越好, 文件越大</source>
+        <translation>x264&apos;s CRF: a lower value gives a better picture and a larger file</translation>
+    </message>
+    <message>
+        <source>越慢的预设文件越小, 但更耗 CPU</source>
+        <translation>Slower presets give smaller files but use more CPU</translation>
+    </message>
+    <message>
+        <source>格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>质量 (CRF)</source>
+        <translation>Quality (CRF)</translation>
+    </message>
+    <message>
+        <source>预设</source>
+        <translation>Preset</translation>
     </message>
 </context>
 <context>
