@@ -8,6 +8,9 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "library_recording.h"
 #include "mp4_probe.h"
 #include "test_support.h"
@@ -56,6 +59,9 @@ TEST_P(SessionModes, FileHoldsTheAskedStreams)
     ZMRecordingSession session;
     const double wall = recordFor(session, settingsFor(streams, path), 2000);
     EXPECT_FALSE(session.isStarted());
+    std::ostringstream status;
+    status << std::ifstream("/proc/self/status").rdbuf();
+    EXPECT_NE(status.str().find("THP_enabled:\t0"), std::string::npos) << "the encoder's pictures in huge pages";
 
     const auto info = mp4probe::probeMp4(path);
     ASSERT_TRUE(info.ok) << info.error;
