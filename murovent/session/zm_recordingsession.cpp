@@ -40,9 +40,10 @@ bool deliverAudio(const char* bytes, int count)
 
 // x264 asks the kernel for transparent huge pages for its pictures, rounding each to 2 MB.
 // Where they are granted on request, the first touches compact and clear memory 2 MB at a
-// time: at 3840x2160 the first picture came some 0.7 s late, so a timed recording fell short,
-// and a 1080p recording held about 15 MB more while encoding no faster. Small pages for the
-// whole process (and what it starts) avoid both; a kernel without the switch keeps its own.
+// time: at 3840x2160 the first two pictures took 0.7 to 0.9 s to encode, so a 10 s recording
+// held only 9.3 s, and a 1080p recording held about 15 MB more while encoding no faster.
+// Small pages for the whole process (and what it starts) avoid both; a kernel without the
+// switch keeps its own.
 void keepMemoryPagesSmall()
 {
     prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
