@@ -5,11 +5,9 @@
 #include <session/zm_recordingsession.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 #include "library_recording.h"
 #include "mp4_probe.h"
@@ -59,9 +57,9 @@ TEST_P(SessionModes, FileHoldsTheAskedStreams)
     ZMRecordingSession session;
     const double wall = recordFor(session, settingsFor(streams, path), 2000);
     EXPECT_FALSE(session.isStarted());
-    std::ostringstream status;
-    status << std::ifstream("/proc/self/status").rdbuf();
-    EXPECT_NE(status.str().find("THP_enabled:\t0"), std::string::npos) << "the encoder's pictures in huge pages";
+    QFile status(QStringLiteral("/proc/self/status"));
+    EXPECT_TRUE(status.open(QIODevice::ReadOnly) && status.readAll().contains("THP_enabled:\t0"))
+        << "the encoder's pictures in huge pages";
 
     const auto info = mp4probe::probeMp4(path);
     ASSERT_TRUE(info.ok) << info.error;

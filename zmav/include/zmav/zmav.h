@@ -83,7 +83,8 @@ ZMAV_EXPORT int ZMAV_EncodeAudioFrame(void* reserved1, void* reserved2, const un
    nothing to do (a regular MP4 already, text then empty; or one without a single whole
    fragment, left as it is, text then saying that it holds nothing to play); -1 when it cannot
    be finished, with the reason copied into text (at most size bytes), the file then left as
-   playable as it was. Any thread; never on the file of a recording in progress. A Matroska file needs nothing (0): it plays up to its last cluster as it is. */
+   playable as it was. Any thread; never on the file of a recording in progress. A Matroska
+   file needs nothing (0): it plays up to its last cluster as it is. */
 ZMAV_EXPORT int ZMAV_FinishFile(void* reserved1, void* reserved2, const char* path, char* text,
                                 int size);
 
