@@ -401,7 +401,7 @@ void ZMRecordSession::printSummary() const
     const ZM_MovieInfo& info = m_session.movieInfo();
     if (info.has_audio_video & ZM_VIDEO)
         std::fprintf(stderr, "  video  %d slots written at %d fps (%.1f s): new pictures %d, repeated %d, "
-                         "empty %d (capture did not keep up), dropped at the stop %d\n",
+                         "empty %d (capture did not keep up), dropped %d (late, or waiting at the stop)\n",
                  figures.frameSlots, m_options.fps, figures.frameSlots / double(m_options.fps),
                  figures.newPictures, figures.repeatedSlots, figures.emptySlots, figures.picturesDropped);
     if (info.has_audio_video & ZM_AUDIO)

@@ -28,6 +28,8 @@ constexpr int kAudioFrameSamples = 1024;
 constexpr int kAudioFrameBytesPerChannel = kAudioFrameSamples * 2;
 // Memory for converted pictures handed in with their changes.
 constexpr int kPictureBudget = 32 << 20;
+// The video queue holds five pictures: none can fall further behind its slot than that.
+constexpr int kMostLateSlots = 5;
 
 } // namespace
 
@@ -75,6 +77,7 @@ void ZM_AVManager::ZM_Start()
     m_pause = false;
     m_stop = false;
     m_videoStarted = false;
+    m_lateSlots = 0;
     if (m_encoder->hasAudio())
         m_audioFrame.assign(static_cast<size_t>(m_movieInfo.channels) * kAudioFrameBytesPerChannel, 0);
     AudioPool::instance().discardAll();
@@ -198,6 +201,7 @@ bool ZM_AVManager::encVideoFrame()
     case queue_producer_consumer::Ok: {
         if (autoJump)
             m_videoStarted = true;
+        skipLatePictures(item);
         if (item->len == 0) {
             pool.recycle(std::move(item));
             repeatLastPicture();
@@ -222,10 +226,34 @@ bool ZM_AVManager::encVideoFrame()
         return true;
     }
     case queue_producer_consumer::WouldBlock:
+        if (m_encoder->hasAudio())
+            m_lateSlots = std::min(m_lateSlots + 1, kMostLateSlots);
         fillSlotWithoutPicture();
         return true;
     default:
         return false;
+    }
+}
+
+// A slot whose picture comes late (a busy machine holding up the capture thread) repeats the
+// one before; taken in the next slot, that picture and every one after it would stay a slot
+// late, and behind their sound. Once another item is queued behind a late one, the two take
+// one slot and the pictures are back on theirs. Without sound a late picture is better shown
+// late than not at all: skipping it would only leave a later slot empty.
+void ZM_AVManager::skipLatePictures(std::unique_ptr<PoolItem>& item)
+{
+    VideoPool& pool = VideoPool::instance();
+    while (m_lateSlots > 0 && pool.queuedCount() > 0) {
+        std::unique_ptr<PoolItem> newer;
+        if (pool.takeItem(newer, false) != queue_producer_consumer::Ok)
+            return;
+        // A newer "nothing new" says that the late picture still stands: that one is kept.
+        if (newer->len != 0) {
+            std::swap(item, newer);
+            ++m_picturesDropped;
+        }
+        pool.recycle(std::move(newer));
+        --m_lateSlots;
     }
 }
 

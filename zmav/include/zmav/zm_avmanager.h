@@ -88,6 +88,7 @@ private:
     bool napUnlessStopping(std::chrono::steady_clock::duration d) const;
     void waitForWriters() const;
     ChangedAreas changesSinceLatest(const PoolItem& item);
+    void skipLatePictures(std::unique_ptr<PoolItem>& item);
     void repeatLastPicture();
     void fillSlotWithoutPicture();
     void closeVideoTrack();
@@ -116,6 +117,9 @@ private:
     // then ZM_Stop after it ended).
     std::unique_ptr<PoolItem> m_lastPicture;
     bool m_lastSlotEmpty = false;
+    // Slots that found no picture since the capture last ran ahead of the encoder (encoding
+    // thread).
+    int m_lateSlots = 0;
     // The number of the latest picture taken that the encoder has (encoded, or the same as the
     // one it encoded); 0: none.
     uint64_t m_latestPicture = 0;

@@ -95,7 +95,8 @@ struct ZMAV_Stats {
     int repeatedSlots;      /* slots without a new picture, filled with the previous one */
     int emptySlots;         /* slots without a new picture, left empty (nothing stored) */
     int audioChunksRefused; /* sound chunks dropped because 16 were already waiting */
-    int picturesDropped;    /* pictures accepted but still waiting when the recording stopped */
+    int picturesDropped;    /* pictures accepted but not encoded: still waiting when the recording
+                               stopped, or come too late for their slot with a newer one waiting */
 };
 
 /* Figures of the current recording, or of the last one once ZMAV_Stop has returned.
